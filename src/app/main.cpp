@@ -1,0 +1,3 @@
+#include "app/recorder_app.h"
+
+wxIMPLEMENT_APP(RecorderApp);

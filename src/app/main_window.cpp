@@ -1,0 +1,253 @@
+#include "app/main_window.h"
+
+#include <wx/combobox.h>
+#include <wx/dcbuffer.h>
+#include <wx/dirdlg.h>
+#include <wx/gauge.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "app/control_ids.h"
+#include "app/main_layout.h"
+#include "ui/background_drag.h"
+#include "ui/bitmap_panel.h"
+#include "ui/hover_button.h"
+
+namespace {
+
+// The maker's web site; the two pages hang off its root.
+constexpr const char* kMakerSite = "https://www.plovander.com/";
+
+wxFont TitleFont() {
+  // "System" maps to DejaVu Sans Bold on this platform.
+  return wxFontInfo(wxSize(0, layout::kTitleFontHeight)).FaceName("DejaVu Sans").Bold();
+}
+
+wxFont LabelFont() {
+  // "Arial" maps to Liberation Sans.
+  return wxFontInfo(wxSize(0, layout::kLabelFontHeight)).FaceName("Liberation Sans");
+}
+
+wxColour ToColour(layout::Colour c) { return wxColour(c.r, c.g, c.b); }
+
+wxRect ToRect(layout::Rect r) { return wxRect(r.x, r.y, r.w, r.h); }
+
+wxIcon LoadIcon(const std::string& path) {
+  wxIcon icon;
+  wxBitmap bmp = LoadSkinBitmap(path);
+  if (bmp.IsOk()) icon.CopyFromBitmap(bmp);
+  return icon;
+}
+
+}  // namespace
+
+wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
+  EVT_PAINT(MainWindow::OnPaint)
+  EVT_ERASE_BACKGROUND(MainWindow::OnEraseBackground)
+  EVT_CHAR_HOOK(MainWindow::OnCharHook)
+  EVT_CLOSE(MainWindow::OnClose)
+  EVT_BUTTON(ids::kMinimise, MainWindow::OnMinimise)
+  EVT_BUTTON(ids::kClose, MainWindow::OnCloseButton)
+  EVT_BUTTON(ids::kChangeFolder, MainWindow::OnChangeFolder)
+  EVT_BUTTON(ids::kOpenFolder, MainWindow::OnOpenFolder)
+  EVT_BUTTON(ids::kMore, MainWindow::OnMore)
+  EVT_BUTTON(ids::kHelp, MainWindow::OnHelp)
+wxEND_EVENT_TABLE()
+
+MainWindow::MainWindow(AppFolders folders)
+    : wxFrame(nullptr, wxID_ANY, kTitle, wxPoint(0, 0), wxSize(layout::kWidth, layout::kHeight),
+              wxBORDER_NONE | wxMINIMIZE_BOX | wxSYSTEM_MENU | wxCLIP_CHILDREN),
+      folders_(std::move(folders)) {
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
+  icon_ = LoadIcon(folders_.skinFolder + "res/128.bmp");
+  recordingIcon_ = LoadIcon(folders_.skinFolder + "res/225.bmp");
+}
+
+MainWindow::~MainWindow() = default;
+
+bool MainWindow::OnInitDialog() {
+  // 1. Controls exist and are bound to their ids.
+  CreateControls();
+  // 2. The status area is a fixed rectangle of the layout.
+  // 3. Program and skin folders were resolved before the window; load the
+  //    background and repaint.
+  background_ = LoadSkinBitmap(folders_.skinFolder + "back_ui.bmp");
+  Refresh(false);
+  // 4. Editing tools start from their defaults.
+  cropSettings_ = {0, 0, 320, 240, 128, 0, 0};
+  effectSettings_ = {0, 0, 100, 0, 100};
+  // 5. Skin and lay out every control; the window takes its shape and place.
+  SkinControls();
+  SetPosition(wxPoint(0, 0));
+  SetSize(layout::kWidth, layout::kHeight);
+  ApplyWindowShape();
+  // 7. Icon, per-window state.
+  if (icon_.IsOk()) SetIcon(icon_);
+  snapshotBuffer_.assign(4'000'000, 0);
+  previewState_ = 999;
+  selectedIndex_ = -1;
+  // 8. (audio engine start joins here, before the settings are read)
+  // 9, 10. Settings and folders.
+  SetupFolders();
+  // 11. (capture windows join here)
+  // 12. Seed the random generator.
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  // 13. The main window is the process-wide target of hot keys and hooks:
+  //     wxTheApp's top window, set by the application object.
+  // 14-18. (hot keys, audio rings, default devices, timer 1 and the link to the
+  //     call client join here, in that order)
+  // 19. (the audio-collect flag is cleared with the audio rings)
+  return true;
+}
+
+void MainWindow::CreateControls() {
+  for (const auto& b : layout::Buttons()) {
+    auto* button = new CHoverButton(this, b.id, wxString::FromUTF8(b.label.data(), b.label.size()),
+                                    wxPoint(b.rect.x, b.rect.y), wxSize(b.rect.w, b.rect.h));
+    button->Show(b.shown);
+    buttons_[b.id] = button;
+  }
+  // The preview area: disabled, drawn with the "screen" bitmap in all states.
+  auto* preview = new CHoverButton(this, ids::kPreview, "preview", wxPoint(534, 145),
+                                   wxSize(280, 210));
+  preview->Disable();
+  preview->Hide();
+  buttons_[ids::kPreview] = preview;
+
+  list_ = new CBitmapPanel(this, ids::kList, wxPoint(layout::kListRect.x, layout::kListRect.y),
+                           wxSize(layout::kListRect.w, layout::kListRect.h), wxBitmap());
+  outputBox_ = new wxTextCtrl(this, ids::kOutputFolder, "", wxPoint(60, 530), wxSize(230, 20),
+                              wxBORDER_SIMPLE);
+  elapsedBox_ = new wxTextCtrl(this, ids::kElapsed, "00:00:00", wxPoint(60, 560), wxSize(92, 20),
+                               wxTE_READONLY | wxBORDER_SIMPLE);
+  // The output-profile choices, created hidden at their places.
+  const std::pair<int, wxPoint> combos[] = {{ids::kProfile, {90, 470}},
+                                            {ids::kCombo1014, {605, 325}},
+                                            {ids::kZoomMode, {605, 350}},
+                                            {ids::kCombo1034, {605, 375}},
+                                            {ids::kCombo1035, {605, 400}}};
+  for (const auto& [id, pos] : combos) {
+    auto* combo = new wxComboBox(this, id, "", pos, wxSize(150, -1), 0, nullptr, wxCB_READONLY);
+    if (id == ids::kZoomMode) {
+      combo->Append(wxArrayString(3, std::array<const char*, 3>{"Letterbox", "Pan and Scan", "Full Screen"}.data()));
+      combo->SetSelection(0);
+    }
+    combo->Hide();
+  }
+  auto* progress = new wxGauge(this, ids::kProgress, 100, wxPoint(60, 562), wxSize(720, 6));
+  progress->Hide();
+  drag_ = std::make_unique<BackgroundDrag>(this);
+}
+
+void MainWindow::SkinControls() {
+  for (const auto& b : layout::Buttons())
+    buttons_[b.id]->LoadSkin(folders_.skinFolder, std::string(b.skin));
+  const std::string screen = folders_.skinFolder + "screen_normal.bmp";
+  buttons_[ids::kPreview]->LoadBitmaps(screen, screen, screen);
+  list_->SetBitmap(LoadSkinBitmap(folders_.skinFolder + "list_back.bmp"));
+  for (wxTextCtrl* box : {outputBox_, elapsedBox_}) box->SetFont(LabelFont());
+}
+
+void MainWindow::ApplyWindowShape() {
+  wxRegion shape;
+  for (const auto& s : layout::WindowShapeSpans())
+    shape.Union(s.x0, s.y, s.x1 - s.x0, 1);
+  SetShape(shape);
+}
+
+void MainWindow::SetupFolders() {
+  // The default folder is made whatever the settings say, so that the
+  // snapshot folder under it always exists.
+  CreateDefaultOutputFolders(folders_);
+  outputBox_->ChangeValue(wxString::FromUTF8(LoadOutputFolder(folders_)));
+  CreateUserFolders(folders_);
+}
+
+wxString MainWindow::outputFolder() const { return outputBox_->GetValue(); }
+
+CHoverButton* MainWindow::button(int id) const {
+  auto it = buttons_.find(id);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+void MainWindow::OnEraseBackground(wxEraseEvent&) {
+  // Painting happens in OnPaint on a buffered context; erasing first would flicker.
+}
+
+void MainWindow::OnPaint(wxPaintEvent&) {
+  wxAutoBufferedPaintDC dc(this);
+  dc.SetBackground(wxBrush(wxColour(40, 40, 40)));
+  dc.Clear();
+  if (background_.IsOk()) dc.DrawBitmap(background_, 0, 0, false);
+  dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
+
+  dc.SetFont(TitleFont());
+  dc.SetTextForeground(ToColour(layout::kTitleColour));
+  dc.DrawLabel(GetTitle(), ToRect(layout::kTitleRect), wxALIGN_LEFT | wxALIGN_CENTER_VERTICAL);
+
+  dc.SetFont(LabelFont());
+  dc.SetTextForeground(ToColour(layout::kLabelColour));
+  dc.DrawText("Output:", layout::kOutputLabel.x, layout::kOutputLabel.y);
+  dc.DrawText("Time:", layout::kTimeLabel.x, layout::kTimeLabel.y);
+
+  dc.SetTextForeground(ToColour(layout::kStatusColour));
+  dc.DrawLabel(statusText_, ToRect(layout::kStatusRect), wxALIGN_LEFT | wxALIGN_CENTER_VERTICAL);
+}
+
+void MainWindow::SetStatusText(const wxString& text) {
+  statusText_ = text;
+  RefreshRect(ToRect(layout::kStatusRect), false);
+}
+
+void MainWindow::OnCharHook(wxKeyEvent& event) {
+  // Neither key may end the window, whichever control has the focus.
+  if (event.GetKeyCode() == WXK_ESCAPE || event.GetKeyCode() == WXK_RETURN ||
+      event.GetKeyCode() == WXK_NUMPAD_ENTER)
+    return;
+  event.Skip();
+}
+
+void MainWindow::OnMinimise(wxCommandEvent&) { Iconize(true); }
+
+void MainWindow::OnCloseButton(wxCommandEvent&) { Close(); }
+
+void MainWindow::OnChangeFolder(wxCommandEvent&) {
+  wxDirDialog browser(nullptr, "Output Folder", outputBox_->GetValue(),
+                      wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+  if (browser.ShowModal() == wxID_OK) {
+    wxString chosen = browser.GetPath();
+    if (chosen.length() >= 2) outputBox_->ChangeValue(chosen);
+  }
+  // Saved on cancel too: a path typed into the box sticks at this moment.
+  SaveOutputFolder(folders_, outputBox_->GetValue().utf8_string());
+}
+
+void MainWindow::OnOpenFolder(wxCommandEvent&) {
+  wxLaunchDefaultApplication(outputBox_->GetValue());
+}
+
+void MainWindow::OnMore(wxCommandEvent&) {
+  wxLaunchDefaultBrowser(wxString(kMakerSite) + "products.html");
+}
+
+void MainWindow::OnHelp(wxCommandEvent&) {
+  wxLaunchDefaultBrowser(wxString(kMakerSite) + "support.html");
+}
+
+void MainWindow::OnClose(wxCloseEvent& event) {
+  if (closing_) {
+    event.Skip();
+    return;
+  }
+  closing_ = true;
+  // The shutdown runs in this order:
+  //  1. release the far-side ring;  2. stop the elapsed-time timer;
+  //  3. stop and forget the far-side input stream;
+  //  4. restore the user's default audio devices;  5. wait 200 ms;
+  //  6. ask the audio engine to quit;  7. end the window.
+  // Steps 1-6 belong to the audio and recording parts and join here in order.
+  Destroy();
+}

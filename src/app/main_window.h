@@ -1,0 +1,84 @@
+#pragma once
+// The recorder's one main window: borderless, skinned, 510 x 620 at the
+// screen's top-left corner. It owns everything that lives as long as the
+// program and brings it up in OnInitDialog, in a fixed order, and down again
+// when it is closed.
+#include <wx/bitmap.h>
+#include <wx/frame.h>
+#include <wx/icon.h>
+#include <wx/timer.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_folders.h"
+
+class BackgroundDrag;
+class CHoverButton;
+class CBitmapPanel;
+class wxTextCtrl;
+
+class MainWindow : public wxFrame {
+ public:
+  inline static const char* kTitle = "Murmurant";
+
+  explicit MainWindow(AppFolders folders);
+  ~MainWindow() override;
+
+  // Brings everything up once the window exists. Every step ignores its own
+  // failure: a missing skin file or folder never stops the program.
+  bool OnInitDialog();
+
+  // What the user sees, for the glue that drives and checks the window.
+  wxString outputFolder() const;
+  const wxString& statusText() const { return statusText_; }
+  CHoverButton* button(int id) const;
+  const AppFolders& folders() const { return folders_; }
+
+ private:
+  void CreateControls();
+  void SkinControls();
+  void ApplyWindowShape();
+  void SetupFolders();
+
+  void OnPaint(wxPaintEvent& event);
+  void OnEraseBackground(wxEraseEvent& event);
+  void OnCharHook(wxKeyEvent& event);
+  void OnClose(wxCloseEvent& event);
+  void OnMinimise(wxCommandEvent& event);
+  void OnCloseButton(wxCommandEvent& event);
+  void OnChangeFolder(wxCommandEvent& event);
+  void OnOpenFolder(wxCommandEvent& event);
+  void OnMore(wxCommandEvent& event);
+  void OnHelp(wxCommandEvent& event);
+
+  void SetStatusText(const wxString& text);
+
+  AppFolders folders_;
+  wxBitmap background_;
+  wxIcon icon_;           // normal application icon
+  wxIcon recordingIcon_;  // shown in turn with the normal one while recording
+  wxString statusText_;
+
+  std::map<int, CHoverButton*> buttons_;
+  wxTextCtrl* outputBox_ = nullptr;
+  wxTextCtrl* elapsedBox_ = nullptr;
+  CBitmapPanel* list_ = nullptr;
+  std::unique_ptr<BackgroundDrag> drag_;
+
+  // Editing-tool state that lives as long as the window; the tools read and
+  // write it (crop rectangle in the 320 x 240 reference frame, then its mode
+  // values; effect, brightness, contrast, saturation, volume).
+  std::array<int32_t, 7> cropSettings_{};
+  std::array<int32_t, 5> effectSettings_{};
+  std::vector<uint8_t> snapshotBuffer_;
+  int selectedIndex_ = -1;
+  int previewState_ = 999;  // nothing loaded
+  bool closing_ = false;
+
+  wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,37 @@
+#include "app/recorder_app.h"
+
+#include <wx/image.h>
+#include <wx/log.h>
+
+#include <cstdio>
+#include <exception>
+
+#include "app/main_window.h"
+
+bool RecorderApp::OnInit() {
+  instance_ = platform::NamedMutex::Acquire(kInstanceMutex);
+  if (!instance_) return false;  // another recorder runs: end silently
+
+  // Nothing at start may pop up an error window; failures are ignored by design.
+  wxLog::SetActiveTarget(new wxLogStderr);
+  wxInitAllImageHandlers();
+
+  auto* window = new MainWindow(AppFolders::ForThisProcess());
+  SetTopWindow(window);
+  window->OnInitDialog();
+  window->Show();
+  return true;
+}
+
+bool RecorderApp::OnExceptionInMainLoop() {
+  // Keep running: a fault in one handler must not take an unfinished
+  // recording down with the process.
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "murmurant: unexpected error: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "murmurant: unexpected error\n");
+  }
+  return true;
+}

@@ -1,0 +1,6 @@
+#include "app/window_messages.h"
+
+wxDEFINE_EVENT(WM_USER_RECORDSTART_MSG, wxCommandEvent);
+wxDEFINE_EVENT(WM_USER_RECORDINTERRUPTED_MSG, wxCommandEvent);
+wxDEFINE_EVENT(WM_USER_SAVECURSOR_MSG, wxCommandEvent);
+wxDEFINE_EVENT(WM_USER_GENERIC_MSG, wxCommandEvent);

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "app/app_folders.h"
+#include "app/ini_file.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+TEST(IniFile, MissingFileSectionOrKeyGiveTheDefault) {
+  TempDir dir;
+  IniFile missing(dir / "nothing.ini");
+  EXPECT_EQ(missing.ReadString("General", "FilePath", "fallback"), "fallback");
+
+  WriteFile(dir / "config.ini", "[Other]\nFilePath=/elsewhere\n[General]\nName=x\n");
+  IniFile ini(dir / "config.ini");
+  EXPECT_EQ(ini.ReadString("General", "FilePath", "fallback"), "fallback");
+  EXPECT_EQ(ini.ReadString("Missing", "Name", "fallback"), "fallback");
+  EXPECT_EQ(ini.ReadString("general", "NAME", "fallback"), "x");  // names ignore case
+}
+
+TEST(IniFile, WriteCreatesFileAndSectionAndKeepsOtherContent) {
+  TempDir dir;
+  IniFile ini(dir / "config.ini");
+  ASSERT_TRUE(ini.WriteString("General", "FilePath", "/a/b"));
+  EXPECT_EQ(ini.ReadString("General", "FilePath", ""), "/a/b");
+
+  WriteFile(dir / "config.ini", "; comment\n[General]\nFilePath=/old\nOther=1\n[Tail]\nK=v\n");
+  ASSERT_TRUE(ini.WriteString("General", "FilePath", "/new path/with spaces"));
+  ASSERT_TRUE(ini.WriteString("General", "Added", "2"));
+  ASSERT_TRUE(ini.WriteString("Fresh", "Key", "3"));
+  EXPECT_EQ(ini.ReadString("General", "FilePath", ""), "/new path/with spaces");
+  EXPECT_EQ(ini.ReadString("General", "Other", ""), "1");
+  EXPECT_EQ(ini.ReadString("General", "Added", ""), "2");
+  EXPECT_EQ(ini.ReadString("Tail", "K", ""), "v");
+  EXPECT_EQ(ini.ReadString("Fresh", "Key", ""), "3");
+  EXPECT_NE(ReadFile(dir / "config.ini").find("; comment"), std::string::npos);
+}
+
+TEST(IniFile, LongValuesAreCutAndLineBreakingValuesRefused) {
+  TempDir dir;
+  IniFile ini(dir / "config.ini");
+  std::string longPath(5000, 'p');
+  ASSERT_TRUE(ini.WriteString("General", "FilePath", longPath));
+  std::string read = ini.ReadString("General", "FilePath", "");
+  EXPECT_EQ(read.size(), IniFile::kMaxValueLength);
+  EXPECT_EQ(read, longPath.substr(0, IniFile::kMaxValueLength));
+
+  // A value with a line break would smuggle in a second key.
+  EXPECT_FALSE(ini.WriteString("General", "FilePath", "/x\n[General]\nFilePath=/evil"));
+  EXPECT_EQ(ini.ReadString("General", "FilePath", ""), read);
+}
+
+TEST(IniFile, BinaryOrUnreadableFilesFallBackAndFailedWritesKeepTheOldFile) {
+  TempDir dir;
+  std::string junk("\x00\xff\xfe[General\x00]FilePath=\x01\x02\n\xff", 24);
+  WriteFile(dir / "binary.ini", junk);
+  IniFile binary(dir / "binary.ini");
+  EXPECT_EQ(binary.ReadString("General", "FilePath", "fallback"), "fallback");
+
+  // A folder in place of the file cannot be read or replaced.
+  fs::create_directory(dir / "folder.ini");
+  IniFile folder(dir / "folder.ini");
+  EXPECT_EQ(folder.ReadString("General", "FilePath", "fallback"), "fallback");
+  EXPECT_FALSE(folder.WriteString("General", "FilePath", "/x"));
+  EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
+
+  IniFile nowhere(dir / "missing-folder/config.ini");
+  EXPECT_FALSE(nowhere.WriteString("General", "FilePath", "/x"));
+}
+
+TEST(AppFolders, ResolvesNextToTheProgramOrUnderTheUserConfigWhenReadOnly) {
+  AppFolders writable = AppFolders::Resolve("/opt/m/", "/home/u", "/home/u/.config",
+                                            "/home/u/.local/share", true);
+  EXPECT_EQ(writable.programFolder, "/opt/m");
+  EXPECT_EQ(writable.skinFolder, "/opt/m/skin/");
+  EXPECT_EQ(writable.settingsPath, "/opt/m/config.ini");
+  EXPECT_EQ(writable.defaultOutputFolder, "/home/u/PlovanderOutput");
+  EXPECT_EQ(writable.snapshotFolder, "/home/u/PlovanderOutput/Snapshot");
+  EXPECT_EQ(writable.userFolder, "/home/u/.local/share/Plovander/");
+  EXPECT_EQ(writable.cacheFolder, "/home/u/.local/share/Plovander/cache/");
+
+  AppFolders readOnly = AppFolders::Resolve("/opt/m", "/home/u", "/cfg", "/data", false);
+  EXPECT_EQ(readOnly.settingsPath, "/cfg/Plovander/config.ini");
+}
+
+TEST(AppFolders, OutputFolderIsCreatedOneLevelOnly) {
+  TempDir dir;
+  AppFolders f = AppFolders::Resolve(dir / "prog", dir / "home", dir / "home/.config",
+                                     dir / "home/.local/share", true);
+  fs::create_directories(dir / "prog");
+  fs::create_directories(dir / "home");
+
+  // No settings: the default folder, with its Snapshot folder.
+  CreateDefaultOutputFolders(f);
+  EXPECT_EQ(LoadOutputFolder(f), f.defaultOutputFolder);
+  EXPECT_TRUE(fs::is_directory(f.snapshotFolder));
+
+  // A configured folder whose parent exists is created.
+  ASSERT_TRUE(SaveOutputFolder(f, dir / "recordings"));
+  EXPECT_EQ(LoadOutputFolder(f), dir / "recordings");
+  EXPECT_TRUE(fs::is_directory(dir / "recordings"));
+
+  // Two levels below a missing parent: shown and used, nothing created.
+  ASSERT_TRUE(SaveOutputFolder(f, dir / "missing/deeper"));
+  EXPECT_EQ(LoadOutputFolder(f), dir / "missing/deeper");
+  EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
+TEST(AppFolders, SettingsFallbackFolderIsMadeOnFirstSave) {
+  TempDir dir;
+  fs::create_directories(dir / "home");
+  AppFolders f = AppFolders::Resolve(dir / "prog", dir / "home", dir / "home/.config",
+                                     dir / "home/.local/share", false);
+  ASSERT_TRUE(SaveOutputFolder(f, "/somewhere"));
+  EXPECT_EQ(IniFile(dir / "home/.config/Plovander/config.ini").ReadString("General", "FilePath", ""),
+            "/somewhere");
+}

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Runs a command with a private X server (Xvfb) and a private PulseAudio daemon,
+# both started here and stopped when the command ends, whatever happens to it.
+# Everything lives in one temporary folder that doubles as HOME, so the tests
+# never touch the user's own session, settings or sound server.
+#
+#   tests/harness/with-services.sh COMMAND [ARGS...]
+#
+# The command sees DISPLAY, PULSE_SERVER, HOME, XDG_* set to the private ones and
+# MURMURANT_MIC_SINK naming the sink whose monitor is the private microphone:
+# play into that sink to speak into the microphone.
+set -uo pipefail
+
+work=$(mktemp -d /tmp/murmurant-services.XXXXXX)
+xvfb_pid=""
+pulse_pid=""
+
+cleanup() {
+  [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+export HOME="$work/home"
+export XDG_RUNTIME_DIR="$work/run"
+export XDG_CONFIG_HOME="$HOME/.config"
+export XDG_DATA_HOME="$HOME/.local/share"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+# --- X server -------------------------------------------------------------
+display=""
+for n in $(seq 90 140); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
+done
+if [ -z "$display" ]; then echo "harness: no free X display number" >&2; exit 1; fi
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -ac >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 1 100); do
+  xdpyinfo >/dev/null 2>&1 && break
+  sleep 0.1
+done
+if ! xdpyinfo >/dev/null 2>&1; then
+  echo "harness: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1
+fi
+
+# --- PulseAudio -------------------------------------------------------------
+# A null sink stands for the speakers; another null sink's monitor, remapped as
+# a source described "Microphone", is the microphone the tests speak into.
+export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
+export PULSE_STATE_PATH="$work/pulse-state"
+mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
+cat >"$work/default.pa" <<'PA'
+load-module module-native-protocol-unix
+load-module module-null-sink sink_name=speakers sink_properties=device.description=Speakers
+load-module module-null-sink sink_name=mic_feed sink_properties=device.description=Microphone-feed
+load-module module-remap-source source_name=microphone master=mic_feed.monitor source_properties=device.description=Microphone
+set-default-sink speakers
+set-default-source microphone
+PA
+pulseaudio -n -F "$work/default.pa" --daemonize=no --exit-idle-time=-1 \
+  --use-pid-file=no --disable-shm=no --log-target=file:"$work/pulse.log" \
+  >"$work/pulse.out" 2>&1 &
+pulse_pid=$!
+export PULSE_SERVER="unix:$PULSE_RUNTIME_PATH/native"
+export MURMURANT_MIC_SINK=mic_feed
+for _ in $(seq 1 100); do
+  pactl info >/dev/null 2>&1 && break
+  sleep 0.1
+done
+if ! pactl info >/dev/null 2>&1; then
+  echo "harness: PulseAudio did not start" >&2; cat "$work/pulse.out" "$work/pulse.log" >&2; exit 1
+fi
+
+"$@"
