@@ -1,0 +1,84 @@
+#include "audio/audio_ring.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace audio {
+
+AudioRing::AudioRing() : data_(new std::uint8_t[kSize]()) {}
+
+void AudioRing::Clear() {
+  std::memset(data_.get(), 0, kSize);
+  writePos_ = 0;
+  readPos_ = 0;
+  count_.exchange(0, std::memory_order_acq_rel);
+}
+
+std::size_t AudioRing::Write(std::span<const std::uint8_t> block) {
+  const std::size_t n = block.size();
+  if (n == 0) return 0;
+  if (n > kSize - Count()) {
+    dropped_.fetch_add(n, std::memory_order_relaxed);
+    return 0;
+  }
+  const std::size_t first = std::min(n, kSize - writePos_);
+  std::memcpy(data_.get() + writePos_, block.data(), first);
+  // A block that ends exactly at the end of the store leaves an empty second
+  // piece and writePos back at 0.
+  std::memcpy(data_.get(), block.data() + first, n - first);
+  writePos_ = (writePos_ + n) % kSize;
+  count_.fetch_add(n, std::memory_order_release);
+  return n;
+}
+
+void AudioRing::Take(std::uint8_t* out, std::size_t n) {
+  const std::size_t first = std::min(n, kSize - readPos_);
+  std::memcpy(out, data_.get() + readPos_, first);
+  std::memcpy(out + first, data_.get(), n - first);
+  readPos_ = (readPos_ + n) % kSize;
+  count_.fetch_sub(n, std::memory_order_release);
+}
+
+void MixFrames(std::uint8_t* remote, const std::uint8_t* local, std::size_t frames) {
+  for (std::size_t k = 0; k < frames; ++k) {
+    std::int16_t r[2];
+    std::int16_t l[2];
+    std::memcpy(r, remote + k * 4, 4);
+    std::memcpy(l, local + k * 4, 4);
+    // int division truncates toward zero, as the mix requires.
+    const std::int16_t mixed[2] = {static_cast<std::int16_t>((r[0] + r[1]) / 2),
+                                   static_cast<std::int16_t>((l[0] + l[1]) / 2)};
+    std::memcpy(remote + k * 4, mixed, 4);
+  }
+}
+
+AudioMixer::AudioMixer()
+    : remoteScratch_(new std::uint8_t[kScratchSize]()),
+      localScratch_(new std::uint8_t[kScratchSize]()) {}
+
+namespace {
+
+// A drain takes whole frames and never more than one scratch block.
+std::size_t DrainSize(std::size_t count) {
+  return std::min(count, AudioMixer::kScratchSize) / AudioMixer::kFrameBytes *
+         AudioMixer::kFrameBytes;
+}
+
+}  // namespace
+
+std::span<const std::uint8_t> AudioMixer::DrainAndMix(AudioRing& remote, AudioRing& local) {
+  const std::size_t remoteCount = remote.Count();  // the one snapshot of this step
+  if (remoteCount <= kMinRemoteBytes) return {};
+  const std::size_t remoteBytes = DrainSize(remoteCount);
+  remote.Take(remoteScratch_.get(), remoteBytes);
+
+  const std::size_t localBytes = DrainSize(local.Count());
+  local.Take(localScratch_.get(), localBytes);
+  if (localBytes < remoteBytes)
+    std::memset(localScratch_.get() + localBytes, 0, remoteBytes - localBytes);
+
+  MixFrames(remoteScratch_.get(), localScratch_.get(), remoteBytes / kFrameBytes);
+  return {remoteScratch_.get(), remoteBytes};
+}
+
+}  // namespace audio

@@ -1,0 +1,185 @@
+#include "audio/audio_ring.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+using audio::AudioMixer;
+using audio::AudioRing;
+
+namespace {
+
+std::vector<std::uint8_t> Frames(std::size_t frames, std::int16_t left, std::int16_t right) {
+  std::vector<std::uint8_t> out(frames * 4);
+  for (std::size_t k = 0; k < frames; ++k) {
+    std::memcpy(&out[k * 4], &left, 2);
+    std::memcpy(&out[k * 4 + 2], &right, 2);
+  }
+  return out;
+}
+
+using StereoFrame = std::pair<std::int16_t, std::int16_t>;
+
+StereoFrame Frame(int left, int right) {
+  return {static_cast<std::int16_t>(left), static_cast<std::int16_t>(right)};
+}
+
+StereoFrame FrameAt(std::span<const std::uint8_t> chunk, std::size_t k) {
+  std::int16_t s[2];
+  std::memcpy(s, chunk.data() + k * 4, 4);
+  return {s[0], s[1]};
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t n, std::uint32_t seed) {
+  std::vector<std::uint8_t> out(n);
+  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>((seed + i) * 7 + (i >> 8));
+  return out;
+}
+
+}  // namespace
+
+TEST(AudioRing, WriteEndingAtStoreEndWrapsToZeroAndReadsBackInOrder) {
+  AudioRing ring;
+  std::vector<std::uint8_t> sink(AudioRing::kSize);
+  // Move both positions to 48,000 bytes before the end.
+  const std::size_t lead = AudioRing::kSize - 48'000;
+  ASSERT_EQ(ring.Write(std::vector<std::uint8_t>(lead, 0)), lead);
+  ring.Take(sink.data(), lead);
+
+  auto exact = Pattern(48'000, 1);
+  EXPECT_EQ(ring.Write(exact), exact.size());
+  EXPECT_EQ(ring.writePos(), 0u);
+  auto across = Pattern(48'000, 2);  // this one splits across the end
+  EXPECT_EQ(ring.Write(across), across.size());
+  EXPECT_EQ(ring.writePos(), 48'000u);
+  ASSERT_EQ(ring.Count(), 96'000u);
+
+  ring.Take(sink.data(), 70'000);  // a read that itself wraps
+  ring.Take(sink.data() + 70'000, 26'000);
+  EXPECT_EQ(ring.readPos(), 48'000u);
+  EXPECT_EQ(ring.Count(), 0u);
+  EXPECT_EQ(0, std::memcmp(sink.data(), exact.data(), exact.size()));
+  EXPECT_EQ(0, std::memcmp(sink.data() + 48'000, across.data(), across.size()));
+}
+
+TEST(AudioRing, FullRingRefusesWholeBlocksWithoutTouchingUnreadData) {
+  AudioRing ring;
+  const std::size_t block = 48'000;
+  std::size_t stored = 0;
+  for (std::uint32_t i = 0; i < 50; ++i) stored += ring.Write(Pattern(block, i));
+  // 41 blocks fit in 2,000,000 bytes; the other nine are refused whole.
+  EXPECT_EQ(stored, 41 * block);
+  EXPECT_EQ(ring.Count(), 41 * block);
+  EXPECT_EQ(ring.droppedBytes(), 9 * block);
+
+  std::vector<std::uint8_t> first(block);
+  ring.Take(first.data(), block);
+  EXPECT_EQ(first, Pattern(block, 0));
+  // Room for exactly one more block again; it lands after the 41st.
+  EXPECT_EQ(ring.Write(Pattern(block, 99)), block);
+  EXPECT_EQ(ring.Write(Pattern(block, 100)), 0u);
+
+  ring.Clear();
+  EXPECT_EQ(ring.Count(), 0u);
+  EXPECT_EQ(ring.writePos(), 0u);
+  EXPECT_EQ(ring.readPos(), 0u);
+}
+
+TEST(AudioMix, FarSideLeftNearSideRightTruncatingTowardZero) {
+  auto remote = Frames(1, 1000, -1000);
+  auto local = Frames(1, 300, 101);
+  audio::MixFrames(remote.data(), local.data(), 1);
+  EXPECT_EQ(FrameAt(remote, 0), Frame(0, 200));
+
+  auto r2 = Frames(1, -3, 0);
+  auto l2 = Frames(1, 32767, 32767);
+  audio::MixFrames(r2.data(), l2.data(), 1);
+  // -1.5 truncates to -1, and the sum of two full-scale samples does not wrap.
+  EXPECT_EQ(FrameAt(r2, 0), Frame(-1, 32767));
+}
+
+TEST(AudioMixer, EightyMillisecondsOrLessTakesNothingFromEitherRing) {
+  AudioRing remote, local;
+  AudioMixer mixer;
+  remote.Write(Frames(15'360 / 4, 1, 1));
+  local.Write(Frames(20'000 / 4, 2, 2));
+  EXPECT_TRUE(mixer.DrainAndMix(remote, local).empty());
+  EXPECT_EQ(remote.Count(), 15'360u);
+  EXPECT_EQ(local.Count(), 20'000u);
+
+  remote.Write(Frames(1, 1, 1));
+  auto chunk = mixer.DrainAndMix(remote, local);
+  EXPECT_EQ(chunk.size(), 15'364u);
+  EXPECT_EQ(remote.Count(), 0u);
+  EXPECT_EQ(local.Count(), 0u);  // the near side is emptied, its excess dropped
+}
+
+TEST(AudioMixer, ShortNearSideIsPaddedWithSilenceNotLeftovers) {
+  AudioRing remote, local;
+  AudioMixer mixer;
+  remote.Write(Frames(8'000, 1000, -1000));
+  local.Write(Frames(8'000, 300, 101));
+  auto first = mixer.DrainAndMix(remote, local);
+  ASSERT_EQ(first.size(), 32'000u);
+  EXPECT_EQ(FrameAt(first, 7'999), Frame(0, 200));
+
+  // Second step: the near side delivered only half as much.
+  remote.Write(Frames(8'000, 10, 20));
+  local.Write(Frames(4'000, 40, 60));
+  auto second = mixer.DrainAndMix(remote, local);
+  ASSERT_EQ(second.size(), 32'000u);
+  EXPECT_EQ(FrameAt(second, 0), Frame(15, 50));
+  EXPECT_EQ(FrameAt(second, 3'999), Frame(15, 50));
+  EXPECT_EQ(FrameAt(second, 4'000), Frame(15, 0));
+  EXPECT_EQ(FrameAt(second, 7'999), Frame(15, 0));
+}
+
+TEST(AudioMixer, DrainAfterAStallIsCappedAtOneScratchBlockAndKeepsTheRest) {
+  AudioRing remote, local;
+  AudioMixer mixer;
+  const std::size_t behind = 1'500'000;  // far more than a scratch block
+  for (std::size_t done = 0; done < behind; done += 50'000) {
+    remote.Write(Frames(12'500, 100, 100));
+    local.Write(Frames(12'500, -100, -100));
+  }
+  auto first = mixer.DrainAndMix(remote, local);
+  EXPECT_EQ(first.size(), AudioMixer::kScratchSize);
+  EXPECT_EQ(remote.Count(), behind - AudioMixer::kScratchSize);
+  EXPECT_EQ(local.Count(), behind - AudioMixer::kScratchSize);
+  auto second = mixer.DrainAndMix(remote, local);
+  EXPECT_EQ(second.size(), behind - AudioMixer::kScratchSize);
+  EXPECT_EQ(FrameAt(second, second.size() / 4 - 1),
+            Frame(100, -100));
+  EXPECT_EQ(remote.Count(), 0u);
+}
+
+// One producer thread and one consumer thread: every byte arrives once, in
+// order, across many wraps of the store.
+TEST(AudioRing, ProducerAndConsumerThreadsPassEveryByteInOrder) {
+  AudioRing ring;
+  constexpr std::size_t kBlock = 48'000;
+  constexpr std::uint32_t kBlocks = 200;  // about 4.8 passes round the store
+  std::thread producer([&] {
+    for (std::uint32_t i = 0; i < kBlocks;) {
+      if (ring.Write(Pattern(kBlock, i)) == kBlock) ++i;
+      else std::this_thread::yield();
+    }
+  });
+  std::vector<std::uint8_t> got;
+  got.reserve(kBlock * kBlocks);
+  std::vector<std::uint8_t> scratch(AudioRing::kSize);
+  while (got.size() < kBlock * kBlocks) {
+    const std::size_t n = ring.Count();
+    if (n == 0) {
+      std::this_thread::yield();
+      continue;
+    }
+    ring.Take(scratch.data(), n);
+    got.insert(got.end(), scratch.begin(), scratch.begin() + n);
+  }
+  producer.join();
+  for (std::uint32_t i = 0; i < kBlocks; ++i)
+    ASSERT_EQ(0, std::memcmp(got.data() + i * kBlock, Pattern(kBlock, i).data(), kBlock)) << i;
+}
