@@ -1,5 +1,8 @@
 #include "app/app_folders.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/ini_file.h"
 #include "platform/paths.h"
 
@@ -47,6 +50,12 @@ std::string LoadOutputFolder(const AppFolders& folders) {
 }
 
 void CreateUserFolders(const AppFolders& folders) {
+  // The per-user data folder is the platform's own and always there on the
+  // original platform; a fresh Linux home may lack ~/.local/share, so it is made
+  // with its parents. Our two folders below it stay one level each.
+  std::string user = WithoutTrailingSlash(folders.userFolder);
+  std::error_code ec;
+  std::filesystem::create_directories(user.substr(0, user.rfind('/')), ec);
   platform::MakeFolder(WithoutTrailingSlash(folders.userFolder));
   platform::MakeFolder(WithoutTrailingSlash(folders.cacheFolder));
 }

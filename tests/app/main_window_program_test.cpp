@@ -1,0 +1,98 @@
+// The real program under the harness's X server: one window, its pixels, and
+// the single-instance rule.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/program.h"
+#include "support/temp_dir.h"
+#include "support/x_screen.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kProgram = std::string(MURMURANT_BIN_DIR) + "/murmurant";
+const std::string kSkin = std::string(MURMURANT_SOURCE_DIR) + "/skin/";
+
+// A private home and runtime folder per test, so instances never meet by accident.
+struct Sandbox {
+  TempDir dir;
+  Sandbox() {
+    fs::create_directories(dir / "home");
+    fs::create_directories(dir / "run");
+  }
+  std::vector<std::string> env() const {
+    return {"HOME=" + (dir / "home"), "XDG_RUNTIME_DIR=" + (dir / "run"),
+            "XDG_CONFIG_HOME=" + (dir / "home/.config"),
+            "XDG_DATA_HOME=" + (dir / "home/.local/share")};
+  }
+};
+
+}  // namespace
+
+TEST(MainWindowProgram, ShowsOneSkinnedWindowAtTheOriginAndRefusesASecondInstance) {
+  Sandbox box;
+  xtest::MovePointer(1200, 1000);  // keep the pointer off every button
+  ChildProgram first({kProgram}, box.env());
+  ASSERT_TRUE(first.started());
+  auto window = xtest::WaitForWindow("Murmurant", 10000);
+  ASSERT_TRUE(window) << "no main window appeared";
+  EXPECT_EQ(window->x, 0);
+  EXPECT_EQ(window->y, 0);
+  EXPECT_EQ(window->width, 510);
+  EXPECT_EQ(window->height, 620);
+
+  // Let the first paint land, then compare with the skin files.
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  xtest::Image screen = xtest::GrabScreen(0, 0, 510, 620);
+  auto back = xtest::ReadBmp(kSkin + "back_ui.bmp");
+  ASSERT_TRUE(back);
+  // Free background between the list and the output row: no control, no text.
+  EXPECT_EQ(xtest::CountDifferences(screen, 20, 470, *back, 20, 470, 470, 50), 0);
+  // The title strip right of the title text and left of the minimise button.
+  EXPECT_EQ(xtest::CountDifferences(screen, 300, 24, *back, 300, 24, 80, 6), 0);
+  for (const auto& [name, x, y, w, h] :
+       {std::tuple{"record_fixed", 10, 32, 54, 47}, std::tuple{"close", 480, 4, 20, 20},
+        std::tuple{"change_folder", 400, 530, 92, 20}}) {
+    auto face = xtest::ReadBmp(kSkin + name + std::string("_normal.bmp"));
+    ASSERT_TRUE(face) << name;
+    EXPECT_EQ(xtest::CountDifferences(screen, x, y, *face, 0, 0, w, h), 0) << name;
+  }
+  // The shape: the top-left corner pixel is outside the window, so the root shows.
+  xtest::Image corner = xtest::GrabScreen(0, 0, 1, 1);
+  EXPECT_NE(corner.at(0, 0), screen.at(5, 40));
+
+  // The first folders exist.
+  EXPECT_TRUE(fs::is_directory(box.dir / "home/PlovanderOutput/Snapshot"));
+  EXPECT_TRUE(fs::is_directory(box.dir / "home/.local/share/Plovander/cache"));
+
+  ChildProgram second({kProgram}, box.env());
+  ASSERT_TRUE(second.started());
+  auto status = second.WaitExit(5000);
+  ASSERT_TRUE(status) << "second instance did not end";
+  EXPECT_TRUE(WIFEXITED(*status));
+  EXPECT_TRUE(first.running());
+  EXPECT_EQ(xtest::FindWindowsByTitle("Murmurant").size(), 1u);
+}
+
+TEST(MainWindowProgram, StartsWithABrokenSkinAndBrokenSettings) {
+  Sandbox box;
+  // A program folder of our own: the program, a skin of missing and corrupt
+  // files, and a settings file that is binary junk with a huge FilePath.
+  std::string prog = box.dir / "prog";
+  fs::create_directories(prog + "/skin");
+  fs::copy_file(kProgram, prog + "/murmurant");
+  WriteFile(prog + "/skin/back_ui.bmp", "BM this is not a bitmap");
+  WriteFile(prog + "/skin/record_fixed_normal.bmp", std::string(100, '\xff'));
+  WriteFile(prog + "/config.ini",
+            std::string("\x00\x01[General]\nFilePath=", 20) + std::string(5000, 'x') + "\n");
+  ChildProgram program({prog + "/murmurant"}, box.env());
+  ASSERT_TRUE(program.started());
+  auto window = xtest::WaitForWindow("Murmurant", 10000);
+  ASSERT_TRUE(window);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_TRUE(program.running());
+  // The default folder is made whatever the settings say.
+  EXPECT_TRUE(fs::is_directory(box.dir / "home/PlovanderOutput/Snapshot"));
+}

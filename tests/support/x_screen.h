@@ -1,0 +1,49 @@
+#pragma once
+// Looks at the real X screen from a test: pixels of the root window, windows by
+// title, and real pointer input through XTest.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace xtest {
+
+struct Pixel {
+  uint8_t r, g, b;
+  bool operator==(const Pixel&) const = default;
+};
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<Pixel> pixels;  // top-down rows
+  Pixel at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// Pixels of the screen rectangle, as the X server has them now.
+Image GrabScreen(int x, int y, int width, int height);
+
+struct WindowInfo {
+  unsigned long id = 0;
+  int x = 0, y = 0, width = 0, height = 0;
+  bool viewable = false;
+};
+
+// Every top-level window whose title is exactly `title`.
+std::vector<WindowInfo> FindWindowsByTitle(const std::string& title);
+
+// Waits up to `ms` for exactly one viewable window with that title.
+std::optional<WindowInfo> WaitForWindow(const std::string& title, int ms);
+
+// Real input through the XTest extension.
+void MovePointer(int x, int y);
+void PressButton(int button, bool down);
+void Key(const std::string& keysym);
+
+// A 24-bit uncompressed BMP file (bottom-up or top-down), as written by the skin tool.
+std::optional<Image> ReadBmp(const std::string& path);
+
+// Number of pixels that differ by more than `tolerance` in any channel.
+int CountDifferences(const Image& screen, int sx, int sy, const Image& reference, int rx, int ry,
+                     int width, int height, int tolerance = 0);
+
+}  // namespace xtest
