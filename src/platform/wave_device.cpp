@@ -1,0 +1,407 @@
+#include "platform/wave_device.h"
+
+#include <cstring>
+#include <deque>
+
+#include "platform/pulse_connection.h"
+
+namespace platform {
+
+using pulse::Connection;
+
+namespace {
+
+// Formats a classic PCM wave device takes: 8 or 16 bits, mono or stereo, rates
+// from telephone quality to studio quality.
+bool Acceptable(const WaveFormat& f) {
+  return (f.bitsPerSample == 8 || f.bitsPerSample == 16) && (f.channels == 1 || f.channels == 2) &&
+         f.sampleRate >= 8'000 && f.sampleRate <= 192'000;
+}
+
+pa_sample_spec SpecFor(const WaveFormat& f) {
+  pa_sample_spec spec{};
+  spec.format = f.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+  spec.rate = static_cast<std::uint32_t>(f.sampleRate);
+  spec.channels = static_cast<std::uint8_t>(f.channels);
+  return spec;
+}
+
+enum class Direction { kInput, kOutput };
+
+struct DeviceList {
+  Connection* connection;
+  std::string defaultName;
+  std::vector<WaveDeviceInfo> devices;
+};
+
+void AddDevice(DeviceList& list, const char* name, const char* description) {
+  WaveDeviceInfo info{description ? description : name, name};
+  if (list.defaultName == name)
+    list.devices.insert(list.devices.begin(), std::move(info));
+  else
+    list.devices.push_back(std::move(info));
+}
+
+// With the connection's lock held.
+std::vector<WaveDeviceInfo> ListDevices(Connection& c, Direction direction) {
+  DeviceList list{&c, {}, {}};
+  struct ServerDefaults {
+    Connection* c;
+    std::string sink, source;
+  } defaults{&c, {}, {}};
+  auto serverCb = [](pa_context*, const pa_server_info* info, void* ud) {
+    auto* d = static_cast<ServerDefaults*>(ud);
+    if (info && info->default_sink_name) d->sink = info->default_sink_name;
+    if (info && info->default_source_name) d->source = info->default_source_name;
+    Connection::Wake(d->c);
+  };
+  pulse::OperationPtr op(pa_context_get_server_info(c.context(), serverCb, &defaults));
+  if (!op || !c.Await(op.get())) return {};
+  list.defaultName = direction == Direction::kInput ? defaults.source : defaults.sink;
+
+  if (direction == Direction::kInput) {
+    auto cb = [](pa_context*, const pa_source_info* info, int eol, void* ud) {
+      auto* l = static_cast<DeviceList*>(ud);
+      // Monitors of playback devices are not recording devices of their own.
+      if (eol == 0 && info && info->monitor_of_sink == PA_INVALID_INDEX)
+        AddDevice(*l, info->name, info->description);
+      if (eol != 0) Connection::Wake(l->connection);
+    };
+    op.reset(pa_context_get_source_info_list(c.context(), cb, &list));
+  } else {
+    auto cb = [](pa_context*, const pa_sink_info* info, int eol, void* ud) {
+      auto* l = static_cast<DeviceList*>(ud);
+      if (eol == 0 && info) AddDevice(*l, info->name, info->description);
+      if (eol != 0) Connection::Wake(l->connection);
+    };
+    op.reset(pa_context_get_sink_info_list(c.context(), cb, &list));
+  }
+  if (!op || !c.Await(op.get())) return {};
+  return std::move(list.devices);
+}
+
+std::vector<WaveDeviceInfo> List(Direction direction) {
+  auto c = Connection::Open("Murmurant device list");
+  if (!c) return {};
+  Connection::Lock lock(*c);
+  return ListDevices(*c, direction);
+}
+
+// Resolves `id` to the server's device name with the lock held.
+WaveResult Resolve(Connection& c, Direction direction, int id, std::string* name) {
+  auto devices = ListDevices(c, direction);
+  if (id == kDefaultDevice && !devices.empty()) id = 0;
+  if (id < 0 || static_cast<std::size_t>(id) >= devices.size()) return WaveResult::kBadDevice;
+  *name = devices[static_cast<std::size_t>(id)].internal;
+  return WaveResult::kOk;
+}
+
+WaveResult QueryDevice(Direction direction, int id, const WaveFormat& format,
+                       std::unique_ptr<Connection>* keep, std::string* name) {
+  if (!Acceptable(format)) return WaveResult::kBadFormat;
+  auto c = Connection::Open(direction == Direction::kInput ? "Murmurant wave input"
+                                                           : "Murmurant wave output");
+  if (!c) return WaveResult::kNoServer;
+  std::string device;
+  {
+    Connection::Lock lock(*c);
+    WaveResult r = Resolve(*c, direction, id, &device);
+    if (r != WaveResult::kOk) return r;
+  }
+  if (keep) *keep = std::move(c);
+  if (name) *name = device;
+  return WaveResult::kOk;
+}
+
+}  // namespace
+
+// The stream and the queue of buffers it works through. Every field below the
+// connection is touched only with the connection's lock held.
+class WaveDeviceImpl {
+ public:
+  WaveDeviceImpl(std::unique_ptr<Connection> c, Direction d, WaveDevice::Completion done)
+      : connection_(std::move(c)), direction_(d), done_(std::move(done)) {}
+  ~WaveDeviceImpl();
+
+  WaveResult Connect(const std::string& device, const WaveFormat& format, bool followDefault);
+  WaveResult Prepare(WaveBuffer& b);
+  WaveResult Unprepare(WaveBuffer& b);
+  WaveResult Add(WaveBuffer& b);
+  WaveResult Cork(bool paused);
+  WaveResult Reset();
+  bool HealthyLocked() const {
+    Connection::Lock lock(*connection_);
+    return Healthy();
+  }
+
+ private:
+  bool Healthy() const;
+  static void OnStreamState(pa_stream*, void* self);
+  static void OnRead(pa_stream* s, std::size_t, void* self);
+  static void OnWrite(pa_stream*, std::size_t, void* self);
+  static void OnDeferred(pa_mainloop_api*, pa_defer_event*, void* self);
+  void Capture(const void* data, std::size_t n);
+  void Play();
+  void Complete(WaveBuffer& b);
+  void ReturnQueued();
+
+  std::unique_ptr<Connection> connection_;
+  Direction direction_;
+  WaveDevice::Completion done_;
+  pulse::StreamPtr stream_;
+  pa_defer_event* playLater_ = nullptr;
+  std::deque<WaveBuffer*> queue_;
+  std::size_t playedOfFront_ = 0;  // output: bytes of the front buffer already handed over
+};
+
+WaveDeviceImpl::~WaveDeviceImpl() {
+  {
+    Connection::Lock lock(*connection_);
+    if (stream_) {
+      pa_stream_set_state_callback(stream_.get(), nullptr, nullptr);
+      pa_stream_set_read_callback(stream_.get(), nullptr, nullptr);
+      pa_stream_set_write_callback(stream_.get(), nullptr, nullptr);
+      pa_stream_disconnect(stream_.get());
+      stream_.reset();
+    }
+    if (playLater_) pa_threaded_mainloop_get_api(connection_->loop())->defer_free(playLater_);
+    ReturnQueued();
+  }
+  connection_.reset();  // joins the event thread
+}
+
+WaveResult WaveDeviceImpl::Connect(const std::string& device, const WaveFormat& format,
+                                   bool followDefault) {
+  Connection::Lock lock(*connection_);
+  const pa_sample_spec spec = SpecFor(format);
+  stream_.reset(pa_stream_new(connection_->context(),
+                              direction_ == Direction::kInput ? "Murmurant input" : "Murmurant output",
+                              &spec, nullptr));
+  if (!stream_) return WaveResult::kFailed;
+  pa_stream_set_state_callback(stream_.get(), OnStreamState, this);
+  // Short server-side buffering keeps completions close to real time; 50 ms
+  // also keeps the event thread from waking for every few samples.
+  const auto bytesPer50ms = static_cast<std::uint32_t>(pa_usec_to_bytes(50'000, &spec));
+  pa_buffer_attr attr;
+  std::memset(&attr, 0xff, sizeof attr);
+  auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                              (followDefault ? 0 : PA_STREAM_DONT_MOVE));
+  int rc;
+  if (direction_ == Direction::kInput) {
+    attr.fragsize = bytesPer50ms;
+    pa_stream_set_read_callback(stream_.get(), OnRead, this);
+    rc = pa_stream_connect_record(stream_.get(), device.c_str(), &attr,
+                                  static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED));
+  } else {
+    attr.tlength = 2 * bytesPer50ms;
+    attr.minreq = bytesPer50ms / 2;
+    playLater_ = pa_threaded_mainloop_get_api(connection_->loop())->defer_new(
+        pa_threaded_mainloop_get_api(connection_->loop()), OnDeferred, this);
+    pa_threaded_mainloop_get_api(connection_->loop())->defer_enable(playLater_, 0);
+    pa_stream_set_write_callback(stream_.get(), OnWrite, this);
+    rc = pa_stream_connect_playback(stream_.get(), device.c_str(), &attr, flags, nullptr, nullptr);
+  }
+  if (rc < 0) return WaveResult::kFailed;
+  for (;;) {
+    pa_stream_state_t state = pa_stream_get_state(stream_.get());
+    if (state == PA_STREAM_READY) return WaveResult::kOk;
+    if (!PA_STREAM_IS_GOOD(state) || !connection_->Alive()) return WaveResult::kFailed;
+    pa_threaded_mainloop_wait(connection_->loop());
+  }
+}
+
+void WaveDeviceImpl::OnStreamState(pa_stream*, void* self) {
+  Connection::Wake(static_cast<WaveDeviceImpl*>(self)->connection_.get());
+}
+
+void WaveDeviceImpl::OnRead(pa_stream* s, std::size_t, void* self) {
+  auto* me = static_cast<WaveDeviceImpl*>(self);
+  while (pa_stream_readable_size(s) > 0) {
+    const void* data = nullptr;
+    std::size_t n = 0;
+    if (pa_stream_peek(s, &data, &n) < 0 || n == 0) break;
+    me->Capture(data, n);  // a hole (no data) is recorded as silence
+    pa_stream_drop(s);
+  }
+}
+
+void WaveDeviceImpl::Capture(const void* data, std::size_t n) {
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  std::size_t pos = 0;
+  // Sound arriving while no buffer is queued is lost, as with a wave driver.
+  while (pos < n && !queue_.empty()) {
+    WaveBuffer& b = *queue_.front();
+    const std::size_t take = std::min(b.size - b.recorded, n - pos);
+    if (bytes)
+      std::memcpy(b.data + b.recorded, bytes + pos, take);
+    else
+      std::memset(b.data + b.recorded, 0, take);
+    b.recorded += take;
+    pos += take;
+    if (b.recorded == b.size) {
+      queue_.pop_front();
+      Complete(b);
+    }
+  }
+}
+
+void WaveDeviceImpl::OnWrite(pa_stream*, std::size_t, void* self) {
+  static_cast<WaveDeviceImpl*>(self)->Play();
+}
+
+void WaveDeviceImpl::OnDeferred(pa_mainloop_api* api, pa_defer_event* e, void* self) {
+  api->defer_enable(e, 0);
+  static_cast<WaveDeviceImpl*>(self)->Play();
+}
+
+void WaveDeviceImpl::Play() {
+  if (!stream_ || pa_stream_get_state(stream_.get()) != PA_STREAM_READY) return;
+  std::size_t room = pa_stream_writable_size(stream_.get());
+  while (room > 0 && !queue_.empty()) {
+    WaveBuffer& b = *queue_.front();
+    const std::size_t take = std::min(room, b.size - playedOfFront_);
+    if (pa_stream_write(stream_.get(), b.data + playedOfFront_, take, nullptr, 0,
+                        PA_SEEK_RELATIVE) < 0)
+      return;
+    playedOfFront_ += take;
+    room -= take;
+    if (playedOfFront_ == b.size) {
+      playedOfFront_ = 0;
+      queue_.pop_front();
+      Complete(b);
+    }
+  }
+}
+
+void WaveDeviceImpl::Complete(WaveBuffer& b) {
+  b.queued = false;
+  b.done = true;
+  if (done_) done_(b);
+}
+
+void WaveDeviceImpl::ReturnQueued() {
+  for (WaveBuffer* b : queue_) {
+    b->queued = false;
+    b->done = true;
+  }
+  queue_.clear();
+  playedOfFront_ = 0;
+}
+
+WaveResult WaveDeviceImpl::Prepare(WaveBuffer& b) {
+  Connection::Lock lock(*connection_);
+  if (b.queued) return WaveResult::kStillQueued;
+  b.prepared = true;
+  b.done = false;
+  return WaveResult::kOk;
+}
+
+WaveResult WaveDeviceImpl::Unprepare(WaveBuffer& b) {
+  Connection::Lock lock(*connection_);
+  if (b.queued) return WaveResult::kStillQueued;
+  b.prepared = false;
+  return WaveResult::kOk;
+}
+
+WaveResult WaveDeviceImpl::Add(WaveBuffer& b) {
+  Connection::Lock lock(*connection_);
+  if (!b.prepared || !b.data || b.size == 0) return WaveResult::kNotPrepared;
+  if (b.queued) return WaveResult::kStillQueued;
+  if (!Healthy()) return WaveResult::kFailed;
+  b.recorded = 0;
+  b.done = false;
+  b.queued = true;
+  queue_.push_back(&b);
+  // Output is handed over on the event thread, so completions always run there.
+  if (playLater_) pa_threaded_mainloop_get_api(connection_->loop())->defer_enable(playLater_, 1);
+  return WaveResult::kOk;
+}
+
+WaveResult WaveDeviceImpl::Cork(bool paused) {
+  Connection::Lock lock(*connection_);
+  if (!Healthy()) return WaveResult::kFailed;
+  Connection::Outcome outcome{connection_.get()};
+  return connection_->Finish(
+             pa_stream_cork(stream_.get(), paused ? 1 : 0, Connection::Outcome::OfStream, &outcome),
+             outcome)
+             ? WaveResult::kOk
+             : WaveResult::kFailed;
+}
+
+WaveResult WaveDeviceImpl::Reset() {
+  Connection::Lock lock(*connection_);
+  bool ok = Healthy();
+  if (ok) {
+    Connection::Outcome outcome{connection_.get()};
+    // Input stops recording; output drops what the server still holds.
+    pa_operation* op =
+        direction_ == Direction::kInput
+            ? pa_stream_cork(stream_.get(), 1, Connection::Outcome::OfStream, &outcome)
+            : pa_stream_flush(stream_.get(), Connection::Outcome::OfStream, &outcome);
+    ok = connection_->Finish(op, outcome);
+  }
+  ReturnQueued();
+  return ok ? WaveResult::kOk : WaveResult::kFailed;
+}
+
+bool WaveDeviceImpl::Healthy() const {
+  return stream_ && connection_->Alive() && pa_stream_get_state(stream_.get()) == PA_STREAM_READY;
+}
+
+// --- public faces -----------------------------------------------------------
+
+WaveDevice::WaveDevice(std::unique_ptr<WaveDeviceImpl> impl) : impl_(std::move(impl)) {}
+WaveDevice::~WaveDevice() = default;
+WaveResult WaveDevice::Prepare(WaveBuffer& b) { return impl_->Prepare(b); }
+WaveResult WaveDevice::Unprepare(WaveBuffer& b) { return impl_->Unprepare(b); }
+WaveResult WaveDevice::Add(WaveBuffer& b) { return impl_->Add(b); }
+WaveResult WaveDevice::Start() { return impl_->Cork(false); }
+WaveResult WaveDevice::Stop() { return impl_->Cork(true); }
+WaveResult WaveDevice::Reset() { return impl_->Reset(); }
+bool WaveDevice::Healthy() const {
+  return impl_->HealthyLocked();
+}
+
+std::vector<WaveDeviceInfo> ListWaveInputs() { return List(Direction::kInput); }
+std::vector<WaveDeviceInfo> ListWaveOutputs() { return List(Direction::kOutput); }
+
+namespace {
+
+std::unique_ptr<WaveDeviceImpl> OpenDevice(Direction direction, int id, const WaveFormat& format,
+                                           WaveDevice::Completion done, WaveResult* result) {
+  std::unique_ptr<Connection> c;
+  std::string name;
+  WaveResult r = QueryDevice(direction, id, format, &c, &name);
+  std::unique_ptr<WaveDeviceImpl> impl;
+  if (r == WaveResult::kOk) {
+    impl = std::make_unique<WaveDeviceImpl>(std::move(c), direction, std::move(done));
+    r = impl->Connect(name, format, id == kDefaultDevice);
+    if (r != WaveResult::kOk) impl.reset();
+  }
+  if (result) *result = r;
+  return impl;
+}
+
+}  // namespace
+
+WaveResult WaveIn::Query(int id, const WaveFormat& format) {
+  return QueryDevice(Direction::kInput, id, format, nullptr, nullptr);
+}
+
+std::unique_ptr<WaveIn> WaveIn::Open(int id, const WaveFormat& format, Completion done,
+                                     WaveResult* result) {
+  auto impl = OpenDevice(Direction::kInput, id, format, std::move(done), result);
+  return impl ? std::unique_ptr<WaveIn>(new WaveIn(std::move(impl))) : nullptr;
+}
+
+WaveResult WaveOut::Query(int id, const WaveFormat& format) {
+  return QueryDevice(Direction::kOutput, id, format, nullptr, nullptr);
+}
+
+std::unique_ptr<WaveOut> WaveOut::Open(int id, const WaveFormat& format, Completion done,
+                                       WaveResult* result) {
+  auto impl = OpenDevice(Direction::kOutput, id, format, std::move(done), result);
+  return impl ? std::unique_ptr<WaveOut>(new WaveOut(std::move(impl))) : nullptr;
+}
+
+}  // namespace platform
