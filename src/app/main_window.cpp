@@ -12,6 +12,8 @@
 
 #include "app/control_ids.h"
 #include "app/main_layout.h"
+#include "platform/glib_message_pump.h"
+#include "skype/skype_link.h"
 #include "ui/background_drag.h"
 #include "ui/bitmap_panel.h"
 #include "ui/hover_button.h"
@@ -55,6 +57,7 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_BUTTON(ids::kOpenFolder, MainWindow::OnOpenFolder)
   EVT_BUTTON(ids::kMore, MainWindow::OnMore)
   EVT_BUTTON(ids::kHelp, MainWindow::OnHelp)
+  EVT_TIMER(MainWindow::kConnectPollTimer, MainWindow::OnConnectPoll)
 wxEND_EVENT_TABLE()
 
 MainWindow::MainWindow(AppFolders folders)
@@ -97,8 +100,13 @@ bool MainWindow::OnInitDialog() {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   // 13. The main window is the process-wide target of hot keys and hooks:
   //     wxTheApp's top window, set by the application object.
+  //     Its message window is the handle other programs and the hook library
+  //     send to.
+  CreateMessageWindow();
   // 14-18. (hot keys, audio rings, default devices, timer 1 and the link to the
   //     call client join here, in that order)
+  // 18. Attach to the call client; timer 4 polls for the link.
+  ConnectSkype();
   // 19. (the audio-collect flag is cleared with the audio rings)
   return true;
 }

@@ -16,11 +16,14 @@
 #include <vector>
 
 #include "app/app_folders.h"
+#include "platform/x11_messaging.h"
 
 class BackgroundDrag;
 class CHoverButton;
 class CBitmapPanel;
 class wxTextCtrl;
+namespace platform { class GlibMessagePump; }
+namespace skype { class SkypeLink; }
 
 class MainWindow : public wxFrame {
  public:
@@ -79,6 +82,25 @@ class MainWindow : public wxFrame {
   int selectedIndex_ = -1;
   int previewState_ = 999;  // nothing loaded
   bool closing_ = false;
+
+  // Desktop messages and the call-client link (main_window_skype.cpp).
+  static constexpr int kConnectPollTimer = 4;
+  static constexpr int kConnectPollMs = 100;
+  void CreateMessageWindow();
+  void ConnectSkype();
+  platform::LResult OnDesktopMessage(platform::MessageId message, platform::WParam wParam,
+                                     platform::LParam lParam, const platform::CopyData* copyData);
+  void OnConnectPoll(wxTimerEvent& event);
+  void SendStartupCommands();
+  platform::LResult OnSkypeUsers();
+  platform::LResult OnSkypeFocus();
+  platform::LResult OnSkypeCallStatus();
+  std::unique_ptr<platform::MessageWindow> messageWindow_;  // the main window on the desktop
+  std::unique_ptr<platform::GlibMessagePump> messagePump_;
+  std::unique_ptr<skype::SkypeLink> skypeLink_;
+  wxTimer connectPoll_{this, kConnectPollTimer};
+  std::string courtesyRecipient_;
+  std::string lastCallStatus_;
 
   wxDECLARE_EVENT_TABLE();
 };
