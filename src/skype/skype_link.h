@@ -63,7 +63,7 @@ class SkypeLink {
   // For every message the main window's own table did not handle: 1 when it
   // belonged to the client interface and has been dealt with.
   int HandleWindowMessage(platform::MessageId message, platform::WParam wParam,
-                          platform::LParam lParam, const platform::CopyData* copyData);
+                          platform::LParam lParam, const platform::CopyData* copyData = nullptr);
 
   // 0 for null, empty or separator-only text; 1 otherwise.
   int ParseNotification(const char* text);

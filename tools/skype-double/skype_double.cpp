@@ -15,6 +15,8 @@
 //   !from-other TEXT  sends TEXT from a second window that never attached
 //   !quit             ends the double
 #include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -80,6 +82,7 @@ LResult Double::OnApiMessage(MessageId m, WParam w, LParam, const CopyData* cd) 
     const char* text = static_cast<const char*>(cd->data);
     std::string command(text, strnlen(text, cd->size));
     Log("command " + command);
+    Log("bytes " + std::to_string(cd->size));
     if (command == "SEARCH FRIENDS") replies_.push_back("USERS " + options_.friends);
     return options_.reject ? 0 : 1;
   }
@@ -175,6 +178,8 @@ int Double::Run() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A test that crashes must not leave a client behind for the next one.
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
   auto options = ParseDoubleOptions(argc, argv);
   if (!options) {
     std::fprintf(stderr, "usage: Skype.exe --log FILE [--script FILE] [--status S[,S2@MS]] "
