@@ -1,0 +1,131 @@
+#include "audio/device_routing.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "platform/named_mutex.h"
+#include "platform/process.h"
+#include "platform/process_snapshot.h"
+#include "platform/sound_server.h"
+#include "platform/wave_device.h"
+
+namespace audio {
+
+namespace {
+
+// Waits for a process that need not be our child to end.
+bool WaitGone(pid_t pid, std::chrono::milliseconds timeout) {
+  const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  if (fd < 0) return errno == ESRCH;
+  pollfd p{fd, POLLIN, 0};
+  const bool gone = poll(&p, 1, static_cast<int>(timeout.count())) == 1;
+  close(fd);
+  return gone;
+}
+
+// Ends the first running engine; true when there was one.
+bool EndRunningEngine(std::chrono::milliseconds grace) {
+  for (const auto& p : platform::ProcessSnapshot()) {
+    if (p.exeName != kEngineExecutable) continue;
+    // Asked first, so it removes its device; forced if it does not go.
+    kill(p.pid, SIGTERM);
+    if (!WaitGone(p.pid, grace)) {
+      kill(p.pid, SIGKILL);
+      WaitGone(p.pid, std::chrono::milliseconds(500));
+    }
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+AudioEngine::~AudioEngine() {
+  if (child_) platform::WaitChild(*child_, std::chrono::milliseconds(0));
+}
+
+bool AudioEngine::Start(const std::string& programFolder, const EngineTiming& timing) {
+  if (child_) {
+    // Our own earlier engine: end it and reap it.
+    platform::EndChild(*child_, timing.pause);
+    child_.reset();
+  } else if (!EndRunningEngine(timing.pause)) {
+    std::this_thread::sleep_for(timing.pause);
+  }
+  child_ = platform::Spawn({programFolder + "/" + kEngineExecutable});
+  if (!child_) return false;
+  for (int attempt = 0; attempt <= timing.attempts; ++attempt) {
+    if (platform::NamedMutex::IsHeld(kEngineTitle)) return true;
+    // A child that already ended (no server, say) will never be ready.
+    if (platform::WaitChild(*child_, std::chrono::milliseconds(0))) {
+      child_.reset();
+      return false;
+    }
+    std::this_thread::sleep_for(timing.interval);
+  }
+  return false;
+}
+
+bool AudioEngine::Stop(platform::WindowId mainWindow) {
+  const platform::WindowId engine = platform::FindTopLevelWindow(kEngineWindowClass, kEngineTitle);
+  return engine != 0 && platform::PostWindowMessage(engine, platform::WM_QUIT, mainWindow, 0);
+}
+
+bool AudioEngine::WaitEnded(std::chrono::milliseconds timeout) {
+  if (!child_) return true;
+  if (!platform::WaitChild(*child_, timeout)) return false;
+  child_.reset();
+  return true;
+}
+
+bool DefaultDevices::Save() {
+  auto server = platform::SoundServer::Connect("Murmurant routing");
+  if (!server) return false;
+  auto sink = server->DefaultSink();
+  auto source = server->DefaultSource();
+  if (sink) savedPlayback_ = *sink;
+  if (source) savedRecord_ = *source;
+  return sink && source;
+}
+
+bool DefaultDevices::RouteToVirtualDevice() {
+  auto server = platform::SoundServer::Connect("Murmurant routing");
+  if (!server) return false;
+  for (const auto& sink : server->Sinks())
+    if (sink.description.find(kLoopbackName) != std::string::npos)
+      return server->SetDefaultSink(sink.name);
+  return false;
+}
+
+bool DefaultDevices::Restore() {
+  auto server = platform::SoundServer::Connect("Murmurant routing");
+  if (!server || savedPlayback_.empty() || !server->SetDefaultSink(savedPlayback_)) return false;
+  return !savedRecord_.empty() && server->SetDefaultSource(savedRecord_);
+}
+
+namespace {
+
+template <class Match>
+std::string FirstInput(Match match) {
+  const auto devices = platform::ListWaveInputs();
+  std::size_t i = 0;
+  while (i < devices.size() && !match(devices[i].name)) ++i;
+  return std::to_string(i);
+}
+
+}  // namespace
+
+std::string InputDeviceIdContaining(const std::string& part) {
+  return FirstInput([&](const std::string& n) { return n.find(part) != std::string::npos; });
+}
+
+std::string InputDeviceIdNamed(const std::string& name) {
+  return FirstInput([&](const std::string& n) { return n == name; });
+}
+
+}  // namespace audio

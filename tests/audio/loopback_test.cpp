@@ -1,0 +1,248 @@
+// The audio engine companion, the loopback device it provides, the routing of
+// the default devices, and the mixing step on sound really captured from both
+// sides - all against the private sound server.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "audio/audio_ring.h"
+#include "audio/device_routing.h"
+#include "platform/named_mutex.h"
+#include "platform/process_snapshot.h"
+#include "platform/sound_server.h"
+#include "sound_test_support.h"
+
+using namespace audio;
+using namespace soundtest;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr EngineTiming kQuick{std::chrono::milliseconds(100), 70, std::chrono::milliseconds(100)};
+
+std::unique_ptr<platform::SoundServer> Server() {
+  auto s = platform::SoundServer::Connect("loopback test");
+  EXPECT_TRUE(s);
+  return s;
+}
+
+int CountNamed(const std::vector<platform::SoundDevice>& devices, const std::string& description) {
+  return static_cast<int>(std::count_if(devices.begin(), devices.end(), [&](const auto& d) {
+    return d.description == description;
+  }));
+}
+
+int RunningEngines() {
+  int n = 0;
+  for (const auto& p : platform::ProcessSnapshot()) n += p.exeName == kEngineExecutable;
+  return n;
+}
+
+// One engine for a test, ended through its window as the recorder does.
+class EngineFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(engine_.Start(MURMURANT_BIN_DIR, kQuick)); }
+  void TearDown() override {
+    AudioEngine::Stop(0);
+    engine_.WaitEnded(3s);
+  }
+  AudioEngine engine_;
+};
+
+// What the main window's two notification handlers do: drain the stream into
+// the handler's buffer and copy it into the ring.
+class RingFeeder : public WaveNotifySink {
+ public:
+  RingFeeder(AudioRing& ring) : ring_(ring) {}
+  void PostWaveMessage(int) override { posted_.fetch_add(1); }
+  void Drain(WaveStream& stream) {
+    if (stream.ReadInput(&buffer_)) ring_.Write({buffer_.data(), buffer_.ByteSize()});
+  }
+  int posted() const { return posted_; }
+
+ private:
+  AudioRing& ring_;
+  SampleBuffer buffer_;
+  std::atomic<int> posted_{0};
+};
+
+}  // namespace
+
+using AudioEngineTest = EngineFixture;
+
+TEST_F(AudioEngineTest, ProvidesBothSidesWithoutTouchingTheDefaults) {
+  EXPECT_TRUE(platform::NamedMutex::IsHeld(kEngineTitle));
+  EXPECT_NE(platform::FindTopLevelWindow(kEngineWindowClass, kEngineTitle), 0u);
+  auto server = Server();
+  EXPECT_EQ(CountNamed(server->Sinks(), "Speaker (Plovander Loopline)"), 1);
+  EXPECT_EQ(CountNamed(server->Sources(), "Plovander Loopline"), 1);
+  EXPECT_EQ(server->DefaultSource().value_or(""), "microphone");
+  EXPECT_EQ(server->DefaultSink().value_or(""), "speakers");
+  // The near side still records the microphone, the far side the loopback.
+  auto inputs = platform::ListWaveInputs();
+  ASSERT_FALSE(inputs.empty());
+  EXPECT_EQ(inputs[0].name, "Microphone");
+  EXPECT_NE(InputDeviceIdContaining(kLoopbackName), std::to_string(inputs.size()));
+}
+
+TEST_F(AudioEngineTest, RestartsLeaveExactlyOneLoopback) {
+  // Started again while running: the old engine is ended first.
+  const auto first = engine_.pid();
+  ASSERT_TRUE(engine_.Start(MURMURANT_BIN_DIR, kQuick));
+  EXPECT_NE(engine_.pid(), first);
+  // Killed outright, it cannot clean up; the next one removes what it left.
+  ASSERT_TRUE(engine_.pid());
+  kill(*engine_.pid(), SIGKILL);
+  ASSERT_TRUE(engine_.WaitEnded(2s));
+  auto server = Server();
+  EXPECT_EQ(CountNamed(server->Sinks(), "Speaker (Plovander Loopline)"), 1);  // left behind
+  ASSERT_TRUE(engine_.Start(MURMURANT_BIN_DIR, kQuick));
+  EXPECT_EQ(CountNamed(server->Sinks(), "Speaker (Plovander Loopline)"), 1);
+  EXPECT_EQ(CountNamed(server->Sources(), "Plovander Loopline"), 1);
+  EXPECT_EQ(RunningEngines(), 1);
+
+  // A second engine started beside a running one leaves it alone.
+  platform::SpawnOptions quiet;
+  quiet.outputFile = "/dev/null";
+  auto second = platform::Spawn({std::string(MURMURANT_BIN_DIR) + "/audiotrans"}, quiet);
+  ASSERT_TRUE(second);
+  EXPECT_TRUE(platform::WaitChild(*second, 6s));
+  EXPECT_EQ(CountNamed(server->Sinks(), "Speaker (Plovander Loopline)"), 1);
+  EXPECT_TRUE(platform::NamedMutex::IsHeld(kEngineTitle));
+}
+
+TEST_F(AudioEngineTest, WindowQuitEndsTheEngineAndRemovesTheDevice) {
+  ASSERT_TRUE(AudioEngine::Stop(0x1234));
+  ASSERT_TRUE(engine_.WaitEnded(3s));
+  auto server = Server();
+  EXPECT_EQ(CountNamed(server->Sinks(), "Speaker (Plovander Loopline)"), 0);
+  EXPECT_EQ(CountNamed(server->Sources(), "Plovander Loopline"), 0);
+  EXPECT_FALSE(platform::NamedMutex::IsHeld(kEngineTitle));
+  EXPECT_FALSE(AudioEngine::Stop(0));  // no window any more
+  EXPECT_EQ(InputDeviceIdContaining(kLoopbackName),
+            std::to_string(platform::ListWaveInputs().size()));
+}
+
+TEST_F(AudioEngineTest, DefaultPlaybackIsRoutedToTheLoopbackAndRestored) {
+  auto server = Server();
+  DefaultDevices defaults;
+  ASSERT_TRUE(defaults.Save());
+  EXPECT_EQ(defaults.savedPlayback(), "speakers");
+  EXPECT_EQ(defaults.savedRecord(), "microphone");
+  ASSERT_TRUE(defaults.RouteToVirtualDevice());
+  EXPECT_EQ(server->DefaultSink().value_or(""), "plovander_loopline");
+  EXPECT_EQ(server->DefaultSource().value_or(""), "microphone");
+  // Someone changes the record device meanwhile; both come back.
+  ASSERT_TRUE(server->SetDefaultSource("plovander_loopline_capture"));
+  ASSERT_TRUE(defaults.Restore());
+  EXPECT_EQ(server->DefaultSink().value_or(""), "speakers");
+  EXPECT_EQ(server->DefaultSource().value_or(""), "microphone");
+}
+
+TEST_F(AudioEngineTest, ToneIntoTheSpeakerSideIsReadBackFromTheCaptureSide) {
+  const std::string id = InputDeviceIdContaining(kLoopbackName);
+  CountingSink sink;
+  WaveStream stream(500);
+  stream.SetInputNotify(&sink, 0x400 + 120);
+  ASSERT_TRUE(stream.OpenInput(id.c_str()));
+  Player tone("plovander_loopline", Tone(1.5, 600, 600));
+  ASSERT_TRUE(stream.StartInput());
+  ASSERT_TRUE(sink.WaitFor(3, 3s));
+  stream.StopInput();
+  EXPECT_EQ(sink.count(), 3);
+  SampleBuffer got;
+  ASSERT_TRUE(stream.ReadInput(&got));
+  EXPECT_EQ(got.ByteSize(), 144'000u);
+  EXPECT_EQ(got.sampleCount(), 72'000);
+  const std::uint8_t* last = got.data() + 96'000;
+  EXPECT_GT(Energy(last, 48'000, 0, 600), 1e6);
+  EXPECT_GT(Energy(last, 48'000, 1, 600), 1e6);
+}
+
+TEST_F(AudioEngineTest, MixPutsTheFarSideLeftAndTheNearSideRight) {
+  AudioRing remoteRing, localRing;
+  RingFeeder remoteFeed(remoteRing), localFeed(localRing);
+  WaveStream remote(500), local(500);
+  remote.SetInputNotify(&remoteFeed, 0x400 + 120);
+  local.SetInputNotify(&localFeed, 0x400 + 150);
+  ASSERT_TRUE(remote.OpenInput(InputDeviceIdContaining(kLoopbackName).c_str()));
+  ASSERT_TRUE(local.OpenInput("-1"));
+  Player far("plovander_loopline", Tone(2.0, 700, 700));
+  Player near(MicSink(), Tone(2.0, 1900, 1900));
+  ASSERT_TRUE(remote.StartInput());
+  ASSERT_TRUE(local.StartInput());
+
+  AudioMixer mixer;
+  std::vector<std::uint8_t> mixed;
+  const auto until = std::chrono::steady_clock::now() + 4s;
+  while (mixed.size() < 192'000 && std::chrono::steady_clock::now() < until) {
+    remote.WaitForInput(100ms);
+    remoteFeed.Drain(remote);
+    localFeed.Drain(local);
+    auto chunk = mixer.DrainAndMix(remoteRing, localRing);
+    mixed.insert(mixed.end(), chunk.begin(), chunk.end());
+  }
+  ASSERT_GE(mixed.size(), 192'000u);
+  EXPECT_GE(remoteFeed.posted(), 4);
+  // Skip the first half second, while the players start.
+  const std::uint8_t* tail = mixed.data() + mixed.size() - 96'000;
+  const double leftFar = Energy(tail, 96'000, 0, 700), leftNear = Energy(tail, 96'000, 0, 1900);
+  const double rightFar = Energy(tail, 96'000, 1, 700), rightNear = Energy(tail, 96'000, 1, 1900);
+  EXPECT_GT(leftFar, 1e6);
+  EXPECT_GT(rightNear, 1e6);
+  EXPECT_LT(leftNear, leftFar / 1000);
+  EXPECT_LT(rightFar, rightNear / 1000);
+}
+
+TEST(AudioEngineFaults, NoEngineProgramOrNoServerIsNotReady) {
+  AudioEngine engine;
+  TempDir empty;
+  EXPECT_FALSE(engine.Start(empty.path(), kQuick));  // nothing to start
+  DefaultDevices defaults;
+  EXPECT_FALSE(defaults.RouteToVirtualDevice());  // no loopback to route to
+  const std::string saved = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
+  setenv("PULSE_SERVER", "unix:/nonexistent/murmurant/native", 1);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(engine.Start(MURMURANT_BIN_DIR, kQuick));
+  // The engine gave up at once instead of leaving the caller to wait 7 s.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+  EXPECT_FALSE(defaults.Save());
+  EXPECT_FALSE(defaults.Restore());
+  setenv("PULSE_SERVER", saved.c_str(), 1);
+  EXPECT_FALSE(platform::NamedMutex::IsHeld(kEngineTitle));
+}
+
+TEST(WaveStreamFaults, CaptureDeviceRemovedWhileTheStreamRuns) {
+  auto server = Server();
+  auto sinkModule = server->LoadModule(
+      "module-null-sink", "sink_name=doomed sink_properties=device.description=Doomed-feed");
+  ASSERT_TRUE(sinkModule);
+  auto sourceModule = server->LoadModule(
+      "module-remap-source",
+      "source_name=doomed_mic master=doomed.monitor source_properties=device.description=Doomed");
+  ASSERT_TRUE(sourceModule);
+  const std::string id = InputDeviceIdNamed("Doomed");
+  CountingSink sink;
+  WaveStream stream(500);
+  stream.SetInputNotify(&sink, 0x400 + 150);
+  ASSERT_TRUE(stream.OpenInput(id.c_str()));
+  Player tone("doomed", Tone(6.0, 500, 500));
+  ASSERT_TRUE(stream.StartInput());
+  // A freshly made capture device can take a second or two to deliver.
+  ASSERT_TRUE(sink.WaitFor(1, 5s));
+  ASSERT_TRUE(server->UnloadModule(*sourceModule));
+  ASSERT_TRUE(server->UnloadModule(*sinkModule));
+  std::this_thread::sleep_for(600ms);
+  const int seen = sink.count();
+  SampleBuffer got;
+  EXPECT_TRUE(stream.ReadInput(&got));  // what was recorded before still comes
+  EXPECT_EQ(got.ByteSize(), static_cast<std::size_t>(seen) * 48'000u);
+  std::this_thread::sleep_for(600ms);
+  EXPECT_EQ(sink.count(), seen);  // nothing more completes
+  EXPECT_FALSE(stream.ReadInput(&got));
+  EXPECT_FALSE(stream.StopInput());
+  EXPECT_FALSE(stream.StartInput());
+  EXPECT_TRUE(stream.OpenInput(nullptr));
+}
