@@ -18,6 +18,9 @@ namespace {
 
 // The desktop-wide names of the main window's message window.
 constexpr const char* kMessageWindowClass = "MurmurantMainWindow";
+// Not the frame's title: tools that look for the visible window by its title
+// must find exactly one.
+constexpr const char* kMessageWindowTitle = "Murmurant messages";
 
 // Diagnostic lines of the link are nobody's business at run time; setting
 // MURMURANT_SKYPE_LOG shows them on standard error for debugging.
@@ -50,7 +53,7 @@ void MainWindow::CreateMessageWindow() {
   RegisteredEvents();
   skypeLink_ = std::make_unique<skype::SkypeLink>(SkypeLog);
   messageWindow_ = platform::MessageWindow::Create(
-      {kMessageWindowClass, kTitle},
+      {kMessageWindowClass, kMessageWindowTitle},
       [this](platform::MessageId m, platform::WParam w, platform::LParam l,
              const platform::CopyData* cd) { return OnDesktopMessage(m, w, l, cd); });
   if (!messageWindow_) return;  // no X display: the program runs without the link
