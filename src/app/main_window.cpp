@@ -12,6 +12,7 @@
 
 #include "app/control_ids.h"
 #include "app/main_layout.h"
+#include "app/window_messages.h"
 #include "platform/glib_message_pump.h"
 #include "skype/skype_link.h"
 #include "ui/background_drag.h"
@@ -58,11 +59,14 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_BUTTON(ids::kMore, MainWindow::OnMore)
   EVT_BUTTON(ids::kHelp, MainWindow::OnHelp)
   EVT_TIMER(MainWindow::kConnectPollTimer, MainWindow::OnConnectPoll)
+  EVT_TIMER(MainWindow::kRouteTimer, MainWindow::OnRouteTimer)
+  EVT_THREAD(msg::kRemoteAudioBlock, MainWindow::OnRemoteAudioBlock)
+  EVT_THREAD(msg::kLocalAudioBlock, MainWindow::OnLocalAudioBlock)
 wxEND_EVENT_TABLE()
 
 MainWindow::MainWindow(AppFolders folders)
     : wxFrame(nullptr, wxID_ANY, kTitle, wxPoint(0, 0), wxSize(layout::kWidth, layout::kHeight),
-              wxBORDER_NONE | wxMINIMIZE_BOX | wxSYSTEM_MENU | wxCLIP_CHILDREN),
+              wxBORDER_NONE | wxFRAME_SHAPED | wxMINIMIZE_BOX | wxSYSTEM_MENU | wxCLIP_CHILDREN),
       folders_(std::move(folders)) {
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   icon_ = LoadIcon(folders_.skinFolder + "res/128.bmp");
@@ -92,7 +96,8 @@ bool MainWindow::OnInitDialog() {
   snapshotBuffer_.assign(4'000'000, 0);
   previewState_ = 999;
   selectedIndex_ = -1;
-  // 8. (audio engine start joins here, before the settings are read)
+  // 8. The audio engine, before the settings are read.
+  StartAudioEngine();
   // 9, 10. Settings and folders.
   SetupFolders();
   // 11. (capture windows join here)
@@ -103,11 +108,16 @@ bool MainWindow::OnInitDialog() {
   //     Its message window is the handle other programs and the hook library
   //     send to.
   CreateMessageWindow();
-  // 14-18. (hot keys, audio rings, default devices, timer 1 and the link to the
-  //     call client join here, in that order)
+  // 14. (hot keys join here)
+  // 15. Audio rings, empty; no streams yet.
+  SetupAudioRings();
+  // 16. The user's default devices, to put back at close.
+  SaveDefaultDevices();
+  // 17. Timer 1: its one tick routes playback to the loopback device.
+  StartRouteTimer();
   // 18. Attach to the call client; timer 4 polls for the link.
   ConnectSkype();
-  // 19. (the audio-collect flag is cleared with the audio rings)
+  // 19. The audio-collect flag was cleared with the audio rings (step 15).
   return true;
 }
 
@@ -257,5 +267,8 @@ void MainWindow::OnClose(wxCloseEvent& event) {
   //  4. restore the user's default audio devices;  5. wait 200 ms;
   //  6. ask the audio engine to quit;  7. end the window.
   // Steps 1-6 belong to the audio and recording parts and join here in order.
+  ReleaseRemoteRing();
+  // 2. (the elapsed-time timer stops here)
+  ShutdownAudio();  // 3-6
   Destroy();
 }

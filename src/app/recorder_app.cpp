@@ -14,6 +14,12 @@ bool RecorderApp::OnInit() {
 
   // Nothing at start may pop up an error window; failures are ignored by design.
   wxLog::SetActiveTarget(new wxLogStderr);
+  wxSetAssertHandler([](const wxString& file, int line, const wxString& func,
+                        const wxString& cond, const wxString& text) {
+    std::fprintf(stderr, "murmurant: internal check failed at %s:%d in %s: %s %s\n",
+                 file.utf8_str().data(), line, func.utf8_str().data(), cond.utf8_str().data(),
+                 text.utf8_str().data());
+  });
   wxInitAllImageHandlers();
 
   auto* window = new MainWindow(AppFolders::ForThisProcess());

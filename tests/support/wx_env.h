@@ -16,8 +16,15 @@ class WxEnvironment : public ::testing::Environment {
     static int argc = 1;
     static char name[] = "murmurant-test";
     static char* argv[] = {name, nullptr};
+    wxApp::SetInstance(new wxApp);  // a GUI application, so GTK gets initialised
     ASSERT_TRUE(wxEntryStart(argc, argv)) << "no X display (run under tests/harness)";
     wxInitAllImageHandlers();
+    // A failed internal check becomes a test failure, never a modal dialog that
+    // would hang the run.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString&, const wxString& cond,
+                          const wxString& text) {
+      ADD_FAILURE_AT(file.utf8_str().data(), line) << cond.utf8_string() << " " << text.utf8_string();
+    });
   }
   void TearDown() override { wxEntryCleanup(); }
 };

@@ -1,0 +1,146 @@
+// The main window inside the test process, driven by real X input (XTest).
+#include <gtest/gtest.h>
+#include <wx/textctrl.h>
+
+#include <filesystem>
+
+#include "app/ini_file.h"
+#include "app/main_window.h"
+#include "support/temp_dir.h"
+#include "support/wx_env.h"
+#include "support/x_screen.h"
+#include "ui/hover_button.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir_ / "prog");
+    fs::create_directories(dir_ / "home");
+    fs::create_directory_symlink(std::string(MURMURANT_SOURCE_DIR) + "/skin", dir_ / "prog/skin");
+    folders_ = AppFolders::Resolve(dir_ / "prog", dir_ / "home", dir_ / "home/.config",
+                                   dir_ / "home/.local/share", true);
+    xtest::MovePointer(1200, 1000);
+  }
+  void TearDown() override {
+    if (window_) {
+      window_->Destroy();
+      PumpFor(100);
+    }
+  }
+  MainWindow* Open() {
+    window_ = new MainWindow(folders_);
+    window_->OnInitDialog();
+    window_->Show();
+    EXPECT_TRUE(PumpUntil([&] { return window_->IsShownOnScreen(); }));
+    PumpFor(300);
+    return window_;
+  }
+
+  TempDir dir_;
+  AppFolders folders_;
+  MainWindow* window_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, OutputFolderComesFromTheSettingsAndBothFoldersExist) {
+  IniFile(folders_.settingsPath).WriteString("General", "FilePath", dir_ / "calls");
+  MainWindow* w = Open();
+  EXPECT_EQ(w->outputFolder().utf8_string(), dir_ / "calls");
+  EXPECT_TRUE(fs::is_directory(dir_ / "calls"));
+  EXPECT_TRUE(fs::is_directory(dir_ / "home/PlovanderOutput/Snapshot"));
+}
+
+TEST_F(MainWindowTest, HoverAndPressChangeTheButtonFaceAndPressWins) {
+  MainWindow* w = Open();
+  CHoverButton* record = w->button(1052);
+  ASSERT_NE(record, nullptr);
+  int clicks = 0;
+  w->Bind(wxEVT_BUTTON, [&](wxCommandEvent& e) { clicks += e.GetId() == 1052; }, 1052);
+
+  xtest::MovePointer(37, 55);
+  ASSERT_TRUE(PumpUntil([&] { return record->face() == HoverFace::Hover; }));
+  PumpFor(100);
+  auto hover = xtest::ReadBmp(folders_.skinFolder + "record_fixed_hover.bmp");
+  ASSERT_TRUE(hover);
+  EXPECT_EQ(xtest::CountDifferences(xtest::GrabScreen(10, 32, 54, 47), 0, 0, *hover, 0, 0, 54, 47), 0);
+
+  xtest::PressButton(1, true);
+  ASSERT_TRUE(PumpUntil([&] { return record->face() == HoverFace::Click; }));
+  PumpFor(100);
+  auto click = xtest::ReadBmp(folders_.skinFolder + "record_fixed_click.bmp");
+  ASSERT_TRUE(click);
+  EXPECT_EQ(xtest::CountDifferences(xtest::GrabScreen(10, 32, 54, 47), 0, 0, *click, 0, 0, 54, 47), 0);
+  xtest::PressButton(1, false);
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }));
+  EXPECT_EQ(record->face(), HoverFace::Hover);
+
+  // Press, drag off the button, release: no command.
+  xtest::PressButton(1, true);
+  PumpFor(100);
+  xtest::MovePointer(300, 300);
+  PumpFor(100);
+  xtest::PressButton(1, false);
+  PumpFor(200);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(record->face(), HoverFace::Normal);
+}
+
+TEST_F(MainWindowTest, EscapeAndReturnLeaveTheWindowOpen) {
+  MainWindow* w = Open();
+  w->Raise();
+  w->button(1052)->SetFocus();
+  PumpFor(100);
+  xtest::Key("Escape");
+  xtest::Key("Return");
+  PumpFor(300);
+  EXPECT_TRUE(w->IsShownOnScreen());
+  EXPECT_FALSE(w->IsBeingDeleted());
+}
+
+TEST_F(MainWindowTest, PressOnFreeBackgroundDragsTheWindow) {
+  MainWindow* w = Open();
+  xtest::MovePointer(300, 70);  // title area below the strip, right of the buttons: free
+  PumpFor(100);
+  xtest::PressButton(1, true);
+  PumpFor(100);
+  for (int step = 1; step <= 5; ++step) {
+    xtest::MovePointer(300 + 10 * step, 70 + 6 * step);
+    PumpFor(50);
+  }
+  xtest::PressButton(1, false);
+  PumpFor(200);
+  EXPECT_EQ(w->GetPosition(), wxPoint(50, 30));
+}
+
+TEST(HoverButton, ClickReachesTheParentWithoutAnyBitmap) {
+  xtest::MovePointer(1200, 1000);
+  auto* frame = new wxFrame(nullptr, wxID_ANY, "bare", wxPoint(600, 100), wxSize(200, 100));
+  auto* button = new CHoverButton(frame, 4242, "bare", wxPoint(10, 10), wxSize(60, 40));
+  button->LoadBitmaps("/nonexistent/a.bmp", "/nonexistent/b.bmp", "/nonexistent/c.bmp");
+  int clicks = 0;
+  frame->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++clicks; }, 4242);
+  frame->Show();
+  ASSERT_TRUE(PumpUntil([&] { return button->IsShownOnScreen(); }));
+  PumpFor(200);
+  wxPoint at = button->GetScreenPosition() + wxPoint(30, 20);
+  xtest::MovePointer(at.x, at.y);
+  PumpFor(100);
+  xtest::PressButton(1, true);
+  PumpFor(50);
+  xtest::PressButton(1, false);
+  EXPECT_TRUE(PumpUntil([&] { return clicks == 1; }));
+  EXPECT_FALSE(button->HasFaceBitmap(HoverFace::Normal));
+  frame->Destroy();
+  PumpFor(50);
+}
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new WxEnvironment);
+  return RUN_ALL_TESTS();
+}
