@@ -1,0 +1,183 @@
+#include "recording/capture_thread.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "recording/avi_writer.h"
+#include "recording/frame_clock.h"
+#include "recording/output_file.h"
+
+namespace recording {
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+CaptureOutcome Interrupted(std::string why) {
+  CaptureOutcome o;
+  o.interrupted = true;
+  o.error = std::move(why);
+  return o;
+}
+}  // namespace
+
+CaptureThread::CaptureThread(CaptureConfig config) : config_(std::move(config)) {
+  worker_ = std::thread([this] {
+    try {
+      Run();
+    } catch (const std::exception& e) {
+      Finish(Interrupted(std::string("capture thread: ") + e.what()));
+    } catch (...) {
+      Finish(Interrupted("capture thread: unknown failure"));
+    }
+  });
+}
+
+CaptureThread::~CaptureThread() {
+  Stop();
+  Join();
+}
+
+void CaptureThread::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    recording_ = false;
+  }
+  wake_.notify_all();
+}
+
+bool CaptureThread::recording() const {
+  std::lock_guard lock(mutex_);
+  return recording_;
+}
+
+bool CaptureThread::finished() const {
+  std::lock_guard lock(mutex_);
+  return finished_;
+}
+
+void CaptureThread::Join() {
+  if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+}
+
+CaptureOutcome CaptureThread::outcome() const {
+  std::lock_guard lock(mutex_);
+  return outcome_;
+}
+
+bool CaptureThread::WaitUntil(Clock::time_point deadline) {
+  std::unique_lock lock(mutex_);
+  wake_.wait_until(lock, deadline, [this] { return !recording_; });
+  return recording_;
+}
+
+void CaptureThread::Finish(CaptureOutcome outcome) {
+  if (!outcome.error.empty()) std::fprintf(stderr, "murmurant: %s\n", outcome.error.c_str());
+  {
+    std::lock_guard lock(mutex_);
+    outcome_ = outcome;
+    finished_ = true;
+  }
+  if (config_.observer) config_.observer->OnFinished(outcome);
+}
+
+void CaptureThread::Run() {
+  CaptureOutcome result;
+  // 1. The file: the stamped name, else a few "~temp" names.
+  CreatedFile file;
+  if (Status s = CreateOutputFile(config_.outputFolder, config_.outputName, config_.randomSeed, file);
+      !s.ok()) {
+    Finish(Interrupted(s.message()));
+    return;
+  }
+  result.path = file.path;
+
+  // 2. The area, in whole groups of four pixels.
+  const capture::ScreenRect r = capture::Normalise(config_.rect);
+  int x = r.left, y = r.top;
+  const int width = capture::RoundDownTo4(r.width());
+  const int height = capture::RoundDownTo4(r.height());
+  auto fail = [&](std::string why) {
+    result.interrupted = true;
+    result.error = std::move(why);
+    Finish(result);
+  };
+  if (width == 0 || height == 0) return fail("capture area smaller than 4 x 4 pixels");
+
+  std::unique_ptr<capture::ScreenGrabber> grabber =
+      config_.openGrabber ? config_.openGrabber() : capture::OpenScreenGrabber();
+  if (!grabber) return fail("cannot open the display for grabbing");
+  capture::Frame frame;
+  if (!capture::GrabFrame(*grabber, config_.markerWindow, x, y, width, height, true, frame))
+    return fail("the first grab failed");
+  if (config_.observer)
+    config_.observer->OnStarted({x, y, x + width - 1, y + height - 1}, file.path);
+
+  // 3. The writer.
+  FrameClock clock(config_.frameIntervalMs);
+  std::unique_ptr<AviWriter> writer;
+  if (Status s = AviWriter::Create(std::move(file.fd), result.path,
+                                   {.width = width, .height = height,
+                                    .framesPerSecond = clock.framesPerSecond(),
+                                    .keyFrameInterval = config_.keyFrameInterval},
+                                   writer);
+      !s.ok())
+    return fail(s.message());
+
+  // 4. The loop.
+  Status status = Status::Ok();
+  const Clock::time_point start = Clock::now();
+  bool first = true;
+  int64_t lastHalfSecond = 0;
+  while (recording()) {
+    const int64_t elapsedMs =
+        first ? 0
+              : std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    if (first && config_.audio) config_.audio->BeginCollecting();
+    if (config_.markerMove)
+      if (auto moved = config_.markerMove->Take()) x = moved->x, y = moved->y;
+    if (!capture::GrabFrame(*grabber, config_.markerWindow, x, y, width, height, false, frame)) {
+      status = Status::Fail("a grab failed: the display is gone");
+      break;
+    }
+    const int64_t index = clock.IndexAt(elapsedMs);
+    first = false;
+    if (clock.ShouldWrite(index)) {
+      if (config_.audio) {
+        std::span<const uint8_t> chunk = config_.audio->NextChunk();
+        if (!chunk.empty()) {
+          status = writer->WriteAudio(chunk);
+          if (!status.ok()) break;
+        }
+      }
+      status = writer->WriteVideo(index, frame);
+      if (!status.ok()) break;
+      clock.Written(index);
+      if (elapsedMs / 500 != lastHalfSecond) {
+        lastHalfSecond = elapsedMs / 500;
+        if (config_.observer) config_.observer->OnHalfSecond();
+      }
+      if (writer->diskFull()) {
+        status = Status::Fail("the disk is full: recording ended at " +
+                              std::to_string(elapsedMs) + " ms");
+        break;
+      }
+    }
+    if (!WaitUntil(start + std::chrono::milliseconds(clock.NextDueMs()))) break;
+  }
+
+  // 5. The end: the file is complete whatever ended the loop.
+  Status finished = writer->Finish();
+  result.picturesWritten = writer->videoPacketsWritten();
+  result.lastIndex = clock.lastWritten();
+  result.audioFrames = writer->audioPosition();
+  if (!status.ok()) {
+    result.interrupted = true;
+    result.error = status.message();
+  } else if (!finished.ok()) {
+    result.interrupted = true;
+    result.error = finished.message();
+  }
+  Finish(result);
+}
+
+}  // namespace recording

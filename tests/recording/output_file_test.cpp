@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "app/ini_file.h"
+#include "recording/output_file.h"
+#include "support/temp_dir.h"
+
+using recording::CreatedFile;
+using recording::CreateOutputFile;
+using recording::OutputFolderResolver;
+
+TEST(OutputFolder, SettingsNameTheFolderElseTheDefault) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "default");
+  std::filesystem::create_directory(dir / "chosen");
+  const std::string ini = dir / "config.ini";
+  OutputFolderResolver resolver(ini, dir / "default", dir / "program");
+  EXPECT_EQ(resolver.Resolve(), dir / "default");
+  ASSERT_TRUE(IniFile(ini).WriteString("General", "FilePath", (dir / "chosen") + "/"));
+  EXPECT_EQ(resolver.Resolve(), dir / "chosen");  // read again for every attempt
+  EXPECT_FALSE(resolver.usingProgramFolder());
+}
+
+TEST(OutputFolder, MissingFolderSwitchesToTheProgramFolderForGood) {
+  TempDir dir;
+  const std::string ini = dir / "config.ini";
+  ASSERT_TRUE(IniFile(ini).WriteString("General", "FilePath", dir / "gone"));
+  OutputFolderResolver resolver(ini, dir / "default", dir / "program");
+  EXPECT_EQ(resolver.Resolve(), dir / "program");
+  EXPECT_TRUE(resolver.usingProgramFolder());
+  std::filesystem::create_directory(dir / "gone");
+  EXPECT_EQ(resolver.Resolve(), dir / "program");
+}
+
+TEST(OutputFile, StampedNameFirstAndAnExistingFileIsNeverTouched) {
+  TempDir dir;
+  auto folder = [&] { return dir.path(); };
+  CreatedFile first;
+  ASSERT_TRUE(CreateOutputFile(folder, "2024-01-02 03-04-05.avi", 7, first).ok());
+  EXPECT_EQ(first.path, dir / "2024-01-02 03-04-05.avi");
+  ASSERT_EQ(::write(first.fd.get(), "keep", 4), 4);
+
+  CreatedFile second;
+  ASSERT_TRUE(CreateOutputFile(folder, "2024-01-02 03-04-05.avi", 7, second).ok());
+  const std::string name = std::filesystem::path(second.path).filename();
+  EXPECT_EQ(name.rfind("~temp", 0), 0u) << name;
+  EXPECT_EQ(name.substr(name.size() - 4), ".avi");
+  EXPECT_EQ(ReadFile(first.path), "keep");
+
+  // Same second, same seed: the temp names still differ from each other.
+  CreatedFile third;
+  ASSERT_TRUE(CreateOutputFile(folder, "2024-01-02 03-04-05.avi", 7, third).ok());
+  EXPECT_NE(third.path, second.path);
+}
+
+TEST(OutputFile, GivesUpAfterABoundedNumberOfAttempts) {
+  int asked = 0;
+  auto folder = [&] {
+    ++asked;
+    return std::string("/nonexistent-folder-for-murmurant-tests");
+  };
+  CreatedFile file;
+  recording::Status s = CreateOutputFile(folder, "x.avi", 1, file);
+  EXPECT_FALSE(s.ok());
+  EXPECT_FALSE(file.fd);
+  EXPECT_EQ(asked, recording::kTempNameAttempts + 1);
+  EXPECT_NE(s.message().find("nonexistent-folder"), std::string::npos);
+}
