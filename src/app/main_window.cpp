@@ -13,6 +13,9 @@
 #include "app/control_ids.h"
 #include "app/main_layout.h"
 #include "app/window_messages.h"
+#include "platform/glib_fd_watch.h"
+#include "platform/hot_keys.h"
+#include "recording/recording_controller.h"
 #include "platform/glib_message_pump.h"
 #include "skype/skype_link.h"
 #include "ui/background_drag.h"
@@ -62,6 +65,14 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_TIMER(MainWindow::kRouteTimer, MainWindow::OnRouteTimer)
   EVT_THREAD(msg::kRemoteAudioBlock, MainWindow::OnRemoteAudioBlock)
   EVT_THREAD(msg::kLocalAudioBlock, MainWindow::OnLocalAudioBlock)
+  EVT_BUTTON(ids::kRecordFixed, MainWindow::OnRecordFixed)
+  EVT_BUTTON(ids::kRecordCustom, MainWindow::OnRecordCustom)
+  EVT_BUTTON(ids::kStop, MainWindow::OnStopCommand)
+  EVT_BUTTON(ids::kConverter, MainWindow::OnConverterCommand)
+  EVT_COMMAND(wxID_ANY, WM_USER_RECORDSTART_MSG, MainWindow::OnRecordStartMsg)
+  EVT_COMMAND(wxID_ANY, WM_USER_RECORDINTERRUPTED_MSG, MainWindow::OnRecordInterruptedMsg)
+  EVT_TIMER(MainWindow::kElapsedTimer, MainWindow::OnElapsedTick)
+  EVT_TIMER(MainWindow::kBlinkTimer, MainWindow::OnBlinkTick)
 wxEND_EVENT_TABLE()
 
 MainWindow::MainWindow(AppFolders folders)
@@ -101,6 +112,7 @@ bool MainWindow::OnInitDialog() {
   // 9, 10. Settings and folders.
   SetupFolders();
   // 11. (capture windows join here)
+  SetupRecording();
   // 12. Seed the random generator.
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   // 13. The main window is the process-wide target of hot keys and hooks:
@@ -108,7 +120,8 @@ bool MainWindow::OnInitDialog() {
   //     Its message window is the handle other programs and the hook library
   //     send to.
   CreateMessageWindow();
-  // 14. (hot keys join here)
+  // 14. Hot keys: the default table, every slot registered.
+  RegisterHotKeys();
   // 15. Audio rings, empty; no streams yet.
   SetupAudioRings();
   // 16. The user's default devices, to put back at close.
@@ -267,8 +280,11 @@ void MainWindow::OnClose(wxCloseEvent& event) {
   //  4. restore the user's default audio devices;  5. wait 200 ms;
   //  6. ask the audio engine to quit;  7. end the window.
   // Steps 1-6 belong to the audio and recording parts and join here in order.
+  // A recording under way ends first and its file is completed, so nothing
+  // below pulls the rings or streams from under the capture thread.
+  FinishRecordingForExit();
   ReleaseRemoteRing();
-  // 2. (the elapsed-time timer stops here)
+  elapsedTimer_.Stop();  // 2
   ShutdownAudio();  // 3-6
   Destroy();
 }

@@ -9,6 +9,7 @@
 #include <wx/timer.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -16,6 +17,12 @@
 #include <vector>
 
 #include "app/app_folders.h"
+#include "app/hot_key_table.h"
+#include "app/wave_event_sink.h"
+#include "audio/audio_ring.h"
+#include "audio/device_routing.h"
+#include "audio/sample_buffer.h"
+#include "audio/wave_stream.h"
 #include "platform/x11_messaging.h"
 
 class BackgroundDrag;
@@ -24,6 +31,8 @@ class CBitmapPanel;
 class wxTextCtrl;
 namespace platform { class GlibMessagePump; }
 namespace skype { class SkypeLink; }
+namespace platform { class GlobalHotKeys; class GlibFdWatch; }
+namespace recording { class RecordingController; class RecordingPorts; class FloatingStopWindow; }
 
 class MainWindow : public wxFrame {
  public:
@@ -101,6 +110,73 @@ class MainWindow : public wxFrame {
   wxTimer connectPoll_{this, kConnectPollTimer};
   std::string courtesyRecipient_;
   std::string lastCallStatus_;
+
+  // Call sound (main_window_audio.cpp): the audio engine and the default
+  // devices for the program's life, the two rings the capture thread drains
+  // (far side, near side), and the input streams' notifications. The streams
+  // are made by a recording, with SetInputNotify(&waveEvents_,
+  // msg::kRemoteAudioBlock / msg::kLocalAudioBlock); they are declared after
+  // the sink so that they close before it goes.
+  static constexpr int kRouteTimer = 1;
+  static constexpr int kRouteDelayMs = 900;
+  void StartAudioEngine();
+  void SetupAudioRings();
+  void SaveDefaultDevices();
+  void StartRouteTimer();
+  void OnRouteTimer(wxTimerEvent& event);
+  void OnRemoteAudioBlock(wxThreadEvent& event);
+  void OnLocalAudioBlock(wxThreadEvent& event);
+  void ReleaseRemoteRing();
+  void ShutdownAudio();
+  audio::AudioEngine audioEngine_;
+  audio::DefaultDevices defaultDevices_;
+  std::unique_ptr<audio::AudioRing> remoteRing_;
+  std::unique_ptr<audio::AudioRing> localRing_;
+  bool remoteRingReleased_ = false;
+  std::atomic<bool> audioCollect_{false};  // set by the capture thread's first frame
+  audio::SampleBuffer remoteBlock_;        // each handler's reused drain buffer
+  audio::SampleBuffer localBlock_;
+  WaveEventSink waveEvents_{this};
+  std::unique_ptr<audio::WaveStream> remoteStream_;
+  std::unique_ptr<audio::WaveStream> localStream_;
+  wxTimer routeTimer_{this, kRouteTimer};
+
+  // Recording (main_window_recording.cpp): the controller over this window's
+  // ports, timers 2 (elapsed seconds) and 3 (icon blink), the hot keys and
+  // the floating Stop window.
+  friend class MainWindowRecordingPorts;
+  static constexpr int kElapsedTimer = 2;
+  static constexpr int kBlinkTimer = 3;
+  void SetupRecording();
+  void RegisterHotKeys();
+  void OnRecordFixed(wxCommandEvent& event);
+  void OnRecordCustom(wxCommandEvent& event);
+  void OnStopCommand(wxCommandEvent& event);
+  void OnConverterCommand(wxCommandEvent& event);
+  void OnRecordStartMsg(wxCommandEvent& event);
+  void OnRecordInterruptedMsg(wxCommandEvent& event);
+  void OnElapsedTick(wxTimerEvent& event);
+  void OnBlinkTick(wxTimerEvent& event);
+  void OnHotKey(int id);
+  void StartConverter();
+  void FinishRecordingForExit();
+ public:
+  // For the glue and tests that drive a recording.
+  recording::RecordingController* recorder() const { return recorder_.get(); }
+  wxString elapsedText() const;
+ private:
+  std::unique_ptr<recording::RecordingPorts> recorderPorts_;
+  std::unique_ptr<recording::RecordingController> recorder_;
+  recording::FloatingStopWindow* floating_ = nullptr;
+  wxTimer elapsedTimer_{this, kElapsedTimer};
+  wxTimer blinkTimer_{this, kBlinkTimer};
+  long long elapsedSeconds_ = 0;
+  int iconPhase_ = 0;
+  HotKeyTable hotKeyTable_ = HotKeyTable::Defaults();
+  bool hotKeyArmed_ = true;
+  std::unique_ptr<platform::GlobalHotKeys> hotKeys_;
+  std::unique_ptr<platform::GlibFdWatch> hotKeyWatch_;
+  unsigned captureGeneration_ = 0;  // tells a finished capture from the current one
 
   wxDECLARE_EVENT_TABLE();
 };
