@@ -1,5 +1,6 @@
 #include "capture/region_geometry.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace capture {
@@ -36,6 +37,24 @@ std::array<Box, 4> SelectionStrips(const ScreenRect& r) {
            {l, b - 3, 3, t - b + 6},
            {rt - 3, t + 3, 3, b - t - 6},
            {rt, b - 3, l - rt, 3}}};
+}
+
+void InvertHatchedStrip(uint8_t* rgb, int width, int height, int stride, Box b, int originX,
+                        int originY) {
+  if (b.width < 0) b.x += b.width, b.width = -b.width;
+  if (b.height < 0) b.y += b.height, b.height = -b.height;
+  const int x0 = std::max(b.x, 0), y0 = std::max(b.y, 0);
+  const int x1 = std::min(b.x + b.width, width), y1 = std::min(b.y + b.height, height);
+  for (int y = y0; y < y1; ++y) {
+    uint8_t* p = rgb + static_cast<size_t>(y) * stride + static_cast<size_t>(x0) * 3;
+    for (int x = x0; x < x1; ++x, p += 3) {
+      if (OnHatchLine(x + originX, y + originY)) {
+        p[2] ^= 100;  // RGB(0, 0, 100): only blue
+      } else {
+        p[0] ^= 0xff, p[1] ^= 0xff, p[2] ^= 0xff;
+      }
+    }
+  }
 }
 
 std::string SelectionLabel(const ScreenRect& r) {

@@ -4,6 +4,7 @@
 // strips and label of a drawn selection, the marker's corner brackets and its
 // clamped move.
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -49,6 +50,18 @@ class RegionSelection {
 // erases them. Sizes may come out negative for the bottom and left strips:
 // the drawing normalises them like the raster operation does.
 std::array<Box, 4> SelectionStrips(const ScreenRect& r);
+
+// Inverts one strip of a top-down RGB picture (3 bytes a pixel) with the
+// hatched brush of the selection: on the brush's back-diagonal lines the
+// pixel is XORed with the hatch colour RGB(0, 0, 100), elsewhere with white
+// (the brush's opaque background), so the strip stands out on any picture
+// and a second inversion restores it exactly. Boxes of negative size count
+// from their far edge; parts off the picture are skipped.
+// (originX, originY) is the picture's place on the screen: the hatch lines
+// follow screen coordinates.
+void InvertHatchedStrip(uint8_t* rgb, int width, int height, int stride, Box strip,
+                        int originX = 0, int originY = 0);
+inline bool OnHatchLine(int x, int y) { return ((x + y) & 7) == 7; }
 
 // "Left : %d  Top : %d  Width : %d  Height : %d" of an inclusive rectangle.
 std::string SelectionLabel(const ScreenRect& r);

@@ -111,3 +111,23 @@ TEST(Geometry, SizesRoundDownToMultiplesOfFour) {
   EXPECT_EQ(RoundDownTo4(3), 0);
   EXPECT_EQ(Normalise({30, 40, 10, 20}), (ScreenRect{10, 20, 30, 40}));
 }
+
+TEST(SelectionStrips, InvertingTwiceRestoresThePicture) {
+  const int w = 20, h = 10, stride = w * 3;
+  std::vector<uint8_t> picture(stride * h);
+  for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint8_t>(i * 13);
+  const auto original = picture;
+  // A strip with negative width (drawn leftward), partly off the picture.
+  const Box strip{25, 2, -10, 3};
+  InvertHatchedStrip(picture.data(), w, h, stride, strip);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const size_t i = y * stride + x * 3;
+      const bool inside = x >= 15 && y >= 2 && y < 5;
+      const bool line = OnHatchLine(x, y);
+      EXPECT_EQ(picture[i] ^ original[i], inside && !line ? 0xff : 0) << x << "," << y;
+      EXPECT_EQ(picture[i + 2] ^ original[i + 2], inside ? (line ? 100 : 0xff) : 0);
+    }
+  InvertHatchedStrip(picture.data(), w, h, stride, strip);
+  EXPECT_EQ(picture, original);
+}

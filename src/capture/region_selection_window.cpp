@@ -1,0 +1,147 @@
+#include "capture/region_selection_window.h"
+
+#include <wx/dcbuffer.h>
+#include <wx/settings.h>
+
+#include <cstring>
+
+#include "capture/screen_grabber.h"
+
+namespace capture {
+namespace {
+
+wxImage ScreenPicture(int width, int height) {
+  wxImage image(width, height, false);
+  auto grabber = OpenScreenGrabber({.display = "", .showCursor = false, .allowSharedMemory = true});
+  Frame frame;
+  if (!grabber || !grabber->Grab(0, 0, width, height, frame)) {
+    image.Clear(0);
+    return image;
+  }
+  unsigned char* out = image.GetData();
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* in = frame.TopDownRow(y);
+    for (int x = 0; x < width; ++x, in += 3, out += 3) out[0] = in[2], out[1] = in[1], out[2] = in[0];
+  }
+  return image;
+}
+
+wxFont LabelFont() { return wxSystemSettings::GetFont(wxSYS_ANSI_VAR_FONT); }
+
+}  // namespace
+
+RegionSelectionWindow::RegionSelectionWindow(int screenWidth, int screenHeight, Actions actions)
+    : wxFrame(nullptr, wxID_ANY, "Title", wxPoint(0, 0), wxSize(screenWidth, screenHeight),
+              wxBORDER_NONE | wxSTAY_ON_TOP | wxFRAME_NO_TASKBAR),
+      actions_(std::move(actions)) {
+  SetName(kClassName);
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
+  SetCursor(wxCursor(wxCURSOR_CROSS));
+  Bind(wxEVT_PAINT, &RegionSelectionWindow::OnPaint, this);
+  Bind(wxEVT_LEFT_DOWN, &RegionSelectionWindow::OnLeftDown, this);
+  Bind(wxEVT_MOTION, &RegionSelectionWindow::OnMotion, this);
+  Bind(wxEVT_LEFT_UP, &RegionSelectionWindow::OnLeftUp, this);
+  Bind(wxEVT_KEY_DOWN, &RegionSelectionWindow::OnKeyDown, this);
+  Bind(wxEVT_MOUSE_CAPTURE_LOST, &RegionSelectionWindow::OnCaptureLost, this);
+  wxClientDC dc(this);
+  dc.SetFont(LabelFont());
+  labelHeight_ = dc.GetCharHeight();
+}
+
+void RegionSelectionWindow::Begin() {
+  const wxSize size = GetSize();
+  screen_ = ScreenPicture(size.x, size.y);
+  screenBitmap_ = wxBitmap(screen_);
+  selection_ = RegionSelection();
+  SetPosition(wxPoint(0, 0));
+  Show();
+  Raise();
+  SetFocus();
+  Refresh(false);
+}
+
+void RegionSelectionWindow::End() {
+  if (HasCapture()) ReleaseMouse();
+  Hide();
+  screenBitmap_ = wxBitmap();
+  screen_ = wxImage();
+}
+
+void RegionSelectionWindow::OnLeftDown(wxMouseEvent& event) {
+  const wxPoint p = ClientToScreen(event.GetPosition());
+  selection_.ButtonDown({p.x, p.y});
+  if (!HasCapture()) CaptureMouse();
+  RefreshAround(selection_.selection());
+}
+
+void RegionSelectionWindow::OnMotion(wxMouseEvent& event) {
+  const ScreenRect before = selection_.selection();
+  const wxPoint p = ClientToScreen(event.GetPosition());
+  if (!selection_.MoveTo({p.x, p.y})) return;
+  RefreshAround(before);
+  RefreshAround(selection_.selection());
+}
+
+void RegionSelectionWindow::OnLeftUp(wxMouseEvent&) {
+  if (!selection_.dragging()) return;
+  const auto committed = selection_.ButtonUp();
+  End();
+  if (committed) {
+    if (actions_.committed) actions_.committed(*committed);
+  } else if (actions_.cancelled) {
+    actions_.cancelled();
+  }
+}
+
+void RegionSelectionWindow::OnKeyDown(wxKeyEvent& event) {
+  if (event.GetKeyCode() == cancelKey_) {
+    selection_.Cancel();
+    End();
+    if (actions_.cancelled) actions_.cancelled();
+  }
+  event.Skip();
+}
+
+void RegionSelectionWindow::OnCaptureLost(wxMouseCaptureLostEvent&) {}
+
+void RegionSelectionWindow::RefreshAround(const ScreenRect& r) {
+  // The strips, and the label above or below with its rounded box.
+  const int labelRoom = labelHeight_ + 16;
+  RefreshRect(wxRect(wxPoint(r.left - 2, r.top - labelRoom), wxPoint(r.right + 600, r.bottom + labelRoom)),
+              false);
+}
+
+void RegionSelectionWindow::OnPaint(wxPaintEvent&) {
+  wxAutoBufferedPaintDC dc(this);
+  if (screenBitmap_.IsOk()) dc.DrawBitmap(screenBitmap_, 0, 0, false);
+  if (selection_.dragging()) DrawSelection(dc, selection_.selection());
+}
+
+void RegionSelectionWindow::DrawSelection(wxDC& dc, const ScreenRect& r) {
+  if (r.IsEmpty() || !screen_.IsOk()) return;
+  for (Box strip : SelectionStrips(r)) {
+    if (strip.width < 0) strip.x += strip.width, strip.width = -strip.width;
+    if (strip.height < 0) strip.y += strip.height, strip.height = -strip.height;
+    const wxRect area = wxRect(strip.x, strip.y, strip.width, strip.height)
+                            .Intersect(wxRect(0, 0, screen_.GetWidth(), screen_.GetHeight()));
+    if (area.IsEmpty()) continue;
+    wxImage piece = screen_.GetSubImage(area);
+    InvertHatchedStrip(piece.GetData(), piece.GetWidth(), piece.GetHeight(), piece.GetWidth() * 3,
+                       {0, 0, area.width, area.height}, area.x, area.y);
+    dc.DrawBitmap(wxBitmap(piece), area.x, area.y, false);
+  }
+  dc.SetFont(LabelFont());
+  const std::string text = SelectionLabel(r);
+  const wxSize extent = dc.GetTextExtent(text);
+  const Point at = LabelPosition(r, extent.y);
+  const Box box = LabelBackground(r, at, extent.x, extent.y);
+  dc.SetPen(*wxBLACK_PEN);
+  dc.SetBrush(*wxWHITE_BRUSH);
+  dc.DrawRoundedRectangle(box.x, box.y, box.width, box.height, 5);
+  dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
+  dc.SetTextBackground(*wxWHITE);
+  dc.SetTextForeground(*wxBLACK);
+  dc.DrawText(text, r.left + 10, at.y);
+}
+
+}  // namespace capture
