@@ -91,6 +91,11 @@ void PatternWindow::Fill(int x, int y, int w, int h, Rgb c) {
   XFillRectangle(impl_->display, impl_->window, impl_->gc, x, y, w, h);
 }
 
+void PatternWindow::UseFontCursor(unsigned shape) {
+  XDefineCursor(impl_->display, impl_->window, XCreateFontCursor(impl_->display, shape));
+  XSync(impl_->display, False);
+}
+
 void PatternWindow::Sync() { XSync(impl_->display, False); }
 
 void WarpPointer(int x, int y) {
@@ -108,7 +113,7 @@ Cursor CurrentCursor() {
   if (XFixesQueryExtension(d, &ev, &err)) {
     XFixesQueryVersion(d, &major, &minor);
     if (XFixesCursorImage* image = XFixesGetCursorImage(d)) {
-      c = {image->x, image->y, image->xhot, image->yhot, image->width, image->height, {}};
+      c = {image->cursor_serial, image->x, image->y, image->xhot, image->yhot, image->width, image->height, {}};
       for (int i = 0; i < image->width * image->height; ++i)
         c.argb.push_back(static_cast<uint32_t>(image->pixels[i]));
       XFree(image);

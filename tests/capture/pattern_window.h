@@ -27,6 +27,8 @@ class PatternWindow {
   void Draw(const std::function<Rgb(int, int)>& colour);
   void Fill(int x, int y, int w, int h, Rgb colour);
   void Sync();
+  // Gives the window a cursor from the standard cursor font (X11/cursorfont.h).
+  void UseFontCursor(unsigned shape);
 
   unsigned long id() const;
   int width() const { return width_; }
@@ -44,6 +46,7 @@ void WarpPointer(int x, int y);
 
 // The current cursor as the server reports it (premultiplied ARGB).
 struct Cursor {
+  unsigned long serial = 0;
   int x = 0, y = 0, xhot = 0, yhot = 0, width = 0, height = 0;
   std::vector<uint32_t> argb;
 };
