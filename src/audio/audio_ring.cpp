@@ -39,6 +39,11 @@ void AudioRing::Take(std::uint8_t* out, std::size_t n) {
   count_.fetch_sub(n, std::memory_order_release);
 }
 
+void AudioRing::Skip(std::size_t n) {
+  readPos_ = (readPos_ + n) % kSize;
+  count_.fetch_sub(n, std::memory_order_release);
+}
+
 void MixFrames(std::uint8_t* remote, const std::uint8_t* local, std::size_t frames) {
   for (std::size_t k = 0; k < frames; ++k) {
     std::int16_t r[2];
@@ -72,10 +77,14 @@ std::span<const std::uint8_t> AudioMixer::DrainAndMix(AudioRing& remote, AudioRi
   const std::size_t remoteBytes = DrainSize(remoteCount);
   remote.Take(remoteScratch_.get(), remoteBytes);
 
-  const std::size_t localBytes = DrainSize(local.Count());
+  const std::size_t localBytes = std::min(DrainSize(local.Count()), remoteBytes);
   local.Take(localScratch_.get(), localBytes);
   if (localBytes < remoteBytes)
     std::memset(localScratch_.get() + localBytes, 0, remoteBytes - localBytes);
+  const std::size_t localLeft = local.Count();
+  const std::size_t remoteLeft = remote.Count();
+  if (localLeft > remoteLeft + kMaxNearLead)
+    local.Skip((localLeft - remoteLeft - kMaxNearLead) / kFrameBytes * kFrameBytes);
 
   MixFrames(remoteScratch_.get(), localScratch_.get(), remoteBytes / kFrameBytes);
   return {remoteScratch_.get(), remoteBytes};

@@ -40,6 +40,8 @@ class AudioRing {
   // `out`, wrapping as Write does, advances readPos and subtracts n from the
   // count, so that bytes arriving meanwhile stay for the next step.
   void Take(std::uint8_t* out, std::size_t n);
+  // Consumer. Drops `n` bytes (n <= a count read earlier) without copying.
+  void Skip(std::size_t n);
 
   std::size_t writePos() const { return writePos_; }
   std::size_t readPos() const { return readPos_; }
@@ -67,6 +69,9 @@ class AudioMixer {
   // The far side paces the chunks: 80 ms of sound or less waits for more.
   static constexpr std::size_t kMinRemoteBytes = 15'360;
   static constexpr std::size_t kFrameBytes = 4;
+  // How far the near side may run ahead of the far side before its oldest
+  // sound is dropped: one second, several of the streams' buffers.
+  static constexpr std::size_t kMaxNearLead = 192'000;
 
   AudioMixer();
 
@@ -77,8 +82,13 @@ class AudioMixer {
   //
   // A drain is capped at one scratch block (whole frames): after a stall the
   // rest waits in the ring for the next frame instead of overrunning scratch.
-  // The near side is emptied up to that cap; near-side frames beyond what it
-  // delivered are silence, never sound left over from an earlier step.
+  //
+  // The two streams complete their buffers at different moments, so a step
+  // may find zero, one or two near-side buffers against one far-side buffer.
+  // The near side therefore gives as many bytes as the far side paces and
+  // keeps the rest for the next step (dropping its oldest sound only when it
+  // runs more than kMaxNearLead ahead); near-side frames it cannot give yet
+  // are silence, never sound replayed from an earlier step.
   std::span<const std::uint8_t> DrainAndMix(AudioRing& remote, AudioRing& local);
 
  private:

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "platform/named_mutex.h"
@@ -28,10 +30,30 @@ bool WaitGone(pid_t pid, std::chrono::milliseconds timeout) {
   return gone;
 }
 
-// Ends the first running engine; true when there was one.
+// The runtime folder a process was started with ("" when unset); empty when
+// its environment cannot be read (another user's process).
+std::optional<std::string> RuntimeFolderOf(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
+  if (!in) return std::nullopt;
+  const std::string key = "XDG_RUNTIME_DIR=";
+  std::string entry;
+  while (std::getline(in, entry, '\0'))
+    if (entry.compare(0, key.size(), key) == 0) return entry.substr(key.size());
+  return std::string();
+}
+
+// An engine of this desktop session: its lock lives in the same runtime
+// folder as ours. Engines of other sessions on the machine are not ours to end.
+bool SameSession(pid_t pid) {
+  const char* ours = std::getenv("XDG_RUNTIME_DIR");
+  const auto theirs = RuntimeFolderOf(pid);
+  return theirs && *theirs == (ours ? ours : "");
+}
+
+// Ends the first running engine of this session; true when there was one.
 bool EndRunningEngine(std::chrono::milliseconds grace) {
   for (const auto& p : platform::ProcessSnapshot()) {
-    if (p.exeName != kEngineExecutable) continue;
+    if (p.exeName != kEngineExecutable || !SameSession(p.pid)) continue;
     // Asked first, so it removes its device; forced if it does not go.
     kill(p.pid, SIGTERM);
     if (!WaitGone(p.pid, grace)) {

@@ -38,7 +38,8 @@ class AudioEngine {
   // Reaps the engine if it has ended; a running engine is left running.
   ~AudioEngine();
 
-  // Ends a running engine (the first process named audiotrans), waits, starts
+  // Ends a running engine (the first process named audiotrans of this desktop
+  // session, that is with our runtime folder), waits, starts
   // `programFolder`/audiotrans and waits for its lock. True when the engine
   // reported ready; the program goes on either way.
   bool Start(const std::string& programFolder, const EngineTiming& timing = {});

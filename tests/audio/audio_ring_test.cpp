@@ -113,7 +113,35 @@ TEST(AudioMixer, EightyMillisecondsOrLessTakesNothingFromEitherRing) {
   auto chunk = mixer.DrainAndMix(remote, local);
   EXPECT_EQ(chunk.size(), 15'364u);
   EXPECT_EQ(remote.Count(), 0u);
-  EXPECT_EQ(local.Count(), 0u);  // the near side is emptied, its excess dropped
+  EXPECT_EQ(local.Count(), 20'000u - 15'364u);  // the near side's surplus waits
+}
+
+TEST(AudioMixer, NearSideSurplusWaitsForTheNextStepUpToOneSecondAhead) {
+  AudioRing remote, local;
+  AudioMixer mixer;
+  // The near side delivered two buffers against the far side's one: the
+  // second one is mixed in the next step, not lost.
+  remote.Write(Frames(12'000, 10, 10));
+  local.Write(Frames(12'000, 1, 1));
+  local.Write(Frames(12'000, 2, 2));
+  auto first = mixer.DrainAndMix(remote, local);
+  ASSERT_EQ(first.size(), 48'000u);
+  EXPECT_EQ(FrameAt(first, 11'999), Frame(10, 1));
+  remote.Write(Frames(12'000, 10, 10));
+  auto second = mixer.DrainAndMix(remote, local);
+  ASSERT_EQ(second.size(), 48'000u);
+  EXPECT_EQ(FrameAt(second, 0), Frame(10, 2));
+  EXPECT_EQ(local.Count(), 0u);
+
+  // More than a second ahead: the oldest near-side sound goes.
+  for (int i = 0; i < 6; ++i) local.Write(Frames(12'000, static_cast<std::int16_t>(100 + i), 0));
+  remote.Write(Frames(12'000, 10, 10));
+  auto third = mixer.DrainAndMix(remote, local);
+  EXPECT_EQ(FrameAt(third, 0), Frame(10, 50));   // 100 / 2: the first buffer is mixed
+  EXPECT_EQ(local.Count(), AudioMixer::kMaxNearLead);  // 240,000 left, cut to the lead
+  remote.Write(Frames(12'000, 10, 10));
+  auto fourth = mixer.DrainAndMix(remote, local);
+  EXPECT_EQ(FrameAt(fourth, 0), Frame(10, 51));  // 102 / 2: the second buffer was dropped
 }
 
 TEST(AudioMixer, ShortNearSideIsPaddedWithSilenceNotLeftovers) {

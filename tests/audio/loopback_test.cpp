@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "audio/audio_ring.h"
+#include "audio/call_audio.h"
 #include "audio/device_routing.h"
 #include "platform/named_mutex.h"
 #include "platform/process_snapshot.h"
@@ -57,8 +58,8 @@ class RingFeeder : public WaveNotifySink {
  public:
   RingFeeder(AudioRing& ring) : ring_(ring) {}
   void PostWaveMessage(int) override { posted_.fetch_add(1); }
-  void Drain(WaveStream& stream) {
-    if (stream.ReadInput(&buffer_)) ring_.Write({buffer_.data(), buffer_.ByteSize()});
+  int Drain(WaveStream& stream, bool collect = true) {
+    return DrainIntoRing(&stream, buffer_, &ring_, collect);
   }
   int posted() const { return posted_; }
 
@@ -169,24 +170,31 @@ TEST_F(AudioEngineTest, MixPutsTheFarSideLeftAndTheNearSideRight) {
   local.SetInputNotify(&localFeed, 0x400 + 150);
   ASSERT_TRUE(remote.OpenInput(InputDeviceIdContaining(kLoopbackName).c_str()));
   ASSERT_TRUE(local.OpenInput("-1"));
-  Player far("plovander_loopline", Tone(2.0, 700, 700));
-  Player near(MicSink(), Tone(2.0, 1900, 1900));
+  Player far("plovander_loopline", Tone(4.0, 700, 700));
+  Player near(MicSink(), Tone(4.0, 1900, 1900));
   ASSERT_TRUE(remote.StartInput());
   ASSERT_TRUE(local.StartInput());
 
+  // Before the capture thread's first frame the sound is drained and dropped.
+  ASSERT_TRUE(remote.WaitForInput(4s));  // a fresh loopback takes a moment to deliver
+  EXPECT_EQ(remoteFeed.Drain(remote, false), 1);
+  EXPECT_EQ(remoteRing.Count(), 0u);
+  EXPECT_EQ(remote.inputPending(), 0u);
+  EXPECT_EQ(DrainIntoRing(nullptr, *std::make_unique<SampleBuffer>(), &remoteRing, true), 0);
+
   AudioMixer mixer;
   std::vector<std::uint8_t> mixed;
-  const auto until = std::chrono::steady_clock::now() + 4s;
-  while (mixed.size() < 192'000 && std::chrono::steady_clock::now() < until) {
+  const auto until = std::chrono::steady_clock::now() + 6s;
+  while (mixed.size() < 288'000 && std::chrono::steady_clock::now() < until) {
     remote.WaitForInput(100ms);
     remoteFeed.Drain(remote);
     localFeed.Drain(local);
     auto chunk = mixer.DrainAndMix(remoteRing, localRing);
     mixed.insert(mixed.end(), chunk.begin(), chunk.end());
   }
-  ASSERT_GE(mixed.size(), 192'000u);
+  ASSERT_GE(mixed.size(), 288'000u);
   EXPECT_GE(remoteFeed.posted(), 4);
-  // Skip the first half second, while the players start.
+  // The last half second: both players are well under way by then.
   const std::uint8_t* tail = mixed.data() + mixed.size() - 96'000;
   const double leftFar = Energy(tail, 96'000, 0, 700), leftNear = Energy(tail, 96'000, 0, 1900);
   const double rightFar = Energy(tail, 96'000, 1, 700), rightNear = Energy(tail, 96'000, 1, 1900);
