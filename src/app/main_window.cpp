@@ -71,6 +71,7 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_BUTTON(ids::kConverter, MainWindow::OnConverterCommand)
   EVT_COMMAND(wxID_ANY, WM_USER_RECORDSTART_MSG, MainWindow::OnRecordStartMsg)
   EVT_COMMAND(wxID_ANY, WM_USER_RECORDINTERRUPTED_MSG, MainWindow::OnRecordInterruptedMsg)
+  EVT_COMMAND(wxID_ANY, WM_USER_SAVECURSOR_MSG, MainWindow::OnSaveCursorMsg)
   EVT_TIMER(MainWindow::kElapsedTimer, MainWindow::OnElapsedTick)
   EVT_TIMER(MainWindow::kBlinkTimer, MainWindow::OnBlinkTick)
 wxEND_EVENT_TABLE()
@@ -111,7 +112,8 @@ bool MainWindow::OnInitDialog() {
   StartAudioEngine();
   // 9, 10. Settings and folders.
   SetupFolders();
-  // 11. (capture windows join here)
+  // 11. Capture windows, screen size and the cursor hook library.
+  SetupCapture();
   SetupRecording();
   // 12. Seed the random generator.
   std::srand(static_cast<unsigned>(std::time(nullptr)));

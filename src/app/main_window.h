@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/app_folders.h"
+#include "app/capture_windows.h"
 #include "app/hot_key_table.h"
 #include "app/wave_event_sink.h"
 #include "audio/audio_ring.h"
@@ -33,6 +34,7 @@ namespace platform { class GlibMessagePump; }
 namespace skype { class SkypeLink; }
 namespace platform { class GlobalHotKeys; class GlibFdWatch; }
 namespace recording { class RecordingController; class RecordingPorts; class FloatingStopWindow; }
+namespace recording { struct CaptureConfig; }
 
 class MainWindow : public wxFrame {
  public:
@@ -177,6 +179,18 @@ class MainWindow : public wxFrame {
   std::unique_ptr<platform::GlobalHotKeys> hotKeys_;
   std::unique_ptr<platform::GlibFdWatch> hotKeyWatch_;
   unsigned captureGeneration_ = 0;  // tells a finished capture from the current one
+
+  // Capture source (main_window_capture.cpp): the region-selection window,
+  // the marker, the cursor hook. The recording path calls these.
+  void SetupCapture();                                  // OnInitDialog step 11
+  void ShowRegionSelection();                           // record custom
+  void InstallCursorHook();                             // record start
+  void UninstallCursorHook();                           // record interrupted / stop
+  void PrepareCapture(recording::CaptureConfig& config);  // marker window and move
+  void ShowMarkerAround(const capture::ScreenRect& recorded);  // capture started
+  void HideMarker();                                    // capture finished
+  void OnSaveCursorMsg(wxCommandEvent& event);
+  std::unique_ptr<CaptureWindows> capture_;
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -85,7 +85,7 @@ class MainWindowRecordingPorts : public recording::RecordingPorts {
     w_.Raise();
     w_.Refresh(false);
   }
-  void ShowSelection() override { /* the region-selection window joins here */ }
+  void ShowSelection() override { w_.ShowRegionSelection(); }
   void PostRecordStart() override {
     wxQueueEvent(&w_, new wxCommandEvent(WM_USER_RECORDSTART_MSG));
   }
@@ -124,8 +124,8 @@ class MainWindowRecordingPorts : public recording::RecordingPorts {
       stream->reset();
     }
   }
-  void InstallCursorHook() override { /* the cursor hook library joins here */ }
-  void UninstallCursorHook() override {}
+  void InstallCursorHook() override { w_.InstallCursorHook(); }
+  void UninstallCursorHook() override { w_.UninstallCursorHook(); }
   void ArmConverter() override { w_.hotKeyArmed_ = true; }
 
   std::unique_ptr<recording::CaptureSession> StartCapture(const capture::ScreenRect& rect,
@@ -140,15 +140,18 @@ class MainWindowRecordingPorts : public recording::RecordingPorts {
     config.openGrabber = [] { return capture::OpenScreenGrabber(); };
     config.audio = std::make_shared<recording::RingAudioSource>(*w_.remoteRing_, *w_.localRing_,
                                                                 &w_.audioCollect_);
+    w_.PrepareCapture(config);
     MainWindow* window = &w_;
     config.observer = std::make_shared<WindowCaptureObserver>(
         &w_, generation,
         [window](unsigned gen, capture::ScreenRect recorded, std::string path) {
           if (gen != window->captureGeneration_) return;
           window->recorder_->OnCaptureStarted(path);
+          window->ShowMarkerAround(recorded);
           if (window->floating_) window->floating_->ShowBeside(recorded);
         },
         [window](unsigned gen, recording::CaptureOutcome outcome) {
+          if (gen == window->captureGeneration_) window->HideMarker();
           if (gen == window->captureGeneration_ && outcome.interrupted) {
             auto* event = new wxCommandEvent(WM_USER_RECORDINTERRUPTED_MSG);
             event->SetString(wxString::FromUTF8(outcome.path));
