@@ -45,15 +45,22 @@ void AudioRing::Skip(std::size_t n) {
 }
 
 void MixFrames(std::uint8_t* remote, const std::uint8_t* local, std::size_t frames) {
-  for (std::size_t k = 0; k < frames; ++k) {
-    std::int16_t r[2];
-    std::int16_t l[2];
-    std::memcpy(r, remote + k * 4, 4);
-    std::memcpy(l, local + k * 4, 4);
-    // int division truncates toward zero, as the mix requires.
-    const std::int16_t mixed[2] = {static_cast<std::int16_t>((r[0] + r[1]) / 2),
-                                   static_cast<std::int16_t>((l[0] + l[1]) / 2)};
-    std::memcpy(remote + k * 4, mixed, 4);
+  // Worked in batches of plain 16-bit arrays, which the compiler can turn
+  // into vector instructions; the byte blocks themselves carry no alignment.
+  constexpr std::size_t kBatch = 512;
+  std::int16_t r[2 * kBatch];
+  std::int16_t l[2 * kBatch];
+  std::int16_t out[2 * kBatch];
+  for (std::size_t done = 0; done < frames; done += kBatch) {
+    const std::size_t n = std::min(kBatch, frames - done);
+    std::memcpy(r, remote + done * 4, n * 4);
+    std::memcpy(l, local + done * 4, n * 4);
+    for (std::size_t k = 0; k < n; ++k) {
+      // int division truncates toward zero, as the mix requires.
+      out[2 * k] = static_cast<std::int16_t>((r[2 * k] + r[2 * k + 1]) / 2);
+      out[2 * k + 1] = static_cast<std::int16_t>((l[2 * k] + l[2 * k + 1]) / 2);
+    }
+    std::memcpy(remote + done * 4, out, n * 4);
   }
 }
 
