@@ -1,0 +1,125 @@
+// A whole call recorded the way a user does it: the call-client double shows
+// its window, the far side plays into the loopback and the near side into the
+// microphone, a real click starts "record fixed", F9 stops it five seconds
+// later, and the file is read back with FFmpeg.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "audio/sound_test_support.h"
+#include "avi_check.h"
+#include "support/program.h"
+#include "support/temp_dir.h"
+#include "support/x_screen.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kBin = MURMURANT_BIN_DIR;
+constexpr double kFarHz = 440, kNearHz = 1000;
+
+struct Sandbox {
+  TempDir dir;
+  Sandbox() {
+    fs::create_directories(dir / "home");
+    fs::create_directories(dir / "run");
+  }
+  std::vector<std::string> env() const {
+    return {"HOME=" + (dir / "home"), "XDG_RUNTIME_DIR=" + (dir / "run"),
+            "XDG_CONFIG_HOME=" + (dir / "home/.config"),
+            "XDG_DATA_HOME=" + (dir / "home/.local/share")};
+  }
+  std::vector<fs::path> Recordings() const {
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir / "home/PlovanderOutput", ec))
+      if (e.path().extension() == ".avi") out.push_back(e.path());
+    return out;
+  }
+};
+
+// The loopback's playback side exists once the engine runs.
+bool WaitForLoopbackSink(int ms) {
+  for (int waited = 0; waited < ms; waited += 100) {
+    if (std::system("pactl list short sinks | grep -q plovander_loopline") == 0) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(RecordCall, RecordFixedThenF9GivesTheCallWindowWithBothSidesApart) {
+  Sandbox box;
+  xtest::MovePointer(1200, 1000);
+  ChildProgram client({std::string(SKYPE_DOUBLE_PATH), "--log", box.dir / "client.log",
+                       "--geometry", "402x302+600+200"},
+                      box.env());
+  ASSERT_TRUE(client.started());
+  std::this_thread::sleep_for(500ms);  // the double's window comes up
+  ChildProgram recorder({kBin + "/murmurant"}, box.env(), box.dir / "murmurant.log");
+  ASSERT_TRUE(recorder.started());
+  ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 15000)) << "no main window";
+  ASSERT_TRUE(WaitForLoopbackSink(5000)) << "the audio engine made no loopback device";
+
+  soundtest::Player far("plovander_loopline", soundtest::Tone(12, kFarHz, kFarHz));
+  soundtest::Player near(soundtest::MicSink(), soundtest::Tone(12, kNearHz, kNearHz));
+  ASSERT_TRUE(far.started() && near.started());
+  std::this_thread::sleep_for(500ms);
+
+  xtest::MovePointer(37, 55);  // "record fixed"
+  std::this_thread::sleep_for(200ms);
+  xtest::PressButton(1, true);
+  xtest::PressButton(1, false);
+  std::this_thread::sleep_for(5s);
+  xtest::Key("F9");
+
+  // The capture thread finishes the file on its own shortly after.
+  std::vector<fs::path> files;
+  avicheck::Contents contents;
+  for (int i = 0; i < 50; ++i) {
+    std::this_thread::sleep_for(200ms);
+    files = box.Recordings();
+    if (files.size() == 1 && (contents = avicheck::Read(files[0])).opened) break;
+  }
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_TRUE(std::regex_match(files[0].filename().string(),
+                               std::regex(R"(\d{4}-\d\d-\d\d \d\d-\d\d-\d\d\.avi)")))
+      << files[0];
+  ASSERT_TRUE(contents.opened);
+
+  auto probe = avicheck::Probe(files[0]);
+  EXPECT_EQ(probe["streams.stream.0.codec_name"], "msmpeg4v3");
+  EXPECT_EQ(probe["streams.stream.0.codec_tag_string"], "MP43");
+  EXPECT_EQ(probe["streams.stream.0.width"], "400");   // 402 rounded down
+  EXPECT_EQ(probe["streams.stream.0.height"], "300");  // 302 rounded down
+  EXPECT_EQ(probe["streams.stream.0.r_frame_rate"], "25/1");
+  EXPECT_EQ(probe["streams.stream.1.codec_name"], "pcm_s16le");
+  EXPECT_EQ(probe["streams.stream.1.sample_rate"], "48000");
+  EXPECT_EQ(probe["streams.stream.1.channels"], "2");
+  EXPECT_EQ(contents.decodeErrors, 0);
+
+  const double video = (contents.lastVideoPts + 1) / 25.0;
+  const double audio = contents.samples.size() / 2.0 / 48000.0;
+  std::printf("recorded video %.3f s, audio %.3f s, difference %.0f ms\n", video, audio,
+              (video - audio) * 1000);
+  EXPECT_NEAR(video, 5.0, 0.7);
+  EXPECT_LT(std::abs(video - audio), 0.3);
+
+  // Far side only on the left, near side only on the right.
+  const auto* pcm = reinterpret_cast<const std::uint8_t*>(contents.samples.data());
+  const size_t bytes = contents.samples.size() * 2;
+  const double farLeft = soundtest::Energy(pcm, bytes, 0, kFarHz);
+  const double farRight = soundtest::Energy(pcm, bytes, 1, kFarHz);
+  const double nearLeft = soundtest::Energy(pcm, bytes, 0, kNearHz);
+  const double nearRight = soundtest::Energy(pcm, bytes, 1, kNearHz);
+  EXPECT_GT(farLeft, 100 * (farRight + 1));
+  EXPECT_GT(nearRight, 100 * (nearLeft + 1));
+  EXPECT_GT(farLeft, 1e5);
+  EXPECT_GT(nearRight, 1e5);
+  EXPECT_TRUE(recorder.running());
+}
