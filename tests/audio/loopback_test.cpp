@@ -122,8 +122,13 @@ TEST_F(AudioEngineTest, WindowQuitEndsTheEngineAndRemovesTheDevice) {
   EXPECT_EQ(CountNamed(server->Sources(), "Plovander Loopline"), 0);
   EXPECT_FALSE(platform::NamedMutex::IsHeld(kEngineTitle));
   EXPECT_FALSE(AudioEngine::Stop(0));  // no window any more
-  EXPECT_EQ(InputDeviceIdContaining(kLoopbackName),
-            std::to_string(platform::ListWaveInputs().size()));
+  // Without the loopback the far-side stream cannot open; the recording
+  // would go on with a silent far side.
+  const std::string missing = InputDeviceIdContaining(kLoopbackName);
+  EXPECT_EQ(missing, std::to_string(platform::ListWaveInputs().size()));
+  WaveStream remote(500);
+  EXPECT_FALSE(remote.OpenInput(missing.c_str()));
+  EXPECT_FALSE(remote.inputOpen());
 }
 
 TEST_F(AudioEngineTest, DefaultPlaybackIsRoutedToTheLoopbackAndRestored) {

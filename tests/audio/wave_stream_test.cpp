@@ -208,3 +208,24 @@ TEST(WaveStreamFaults, DestroyedWhileBuffersAreQueuedAndSoundArrives) {
     EXPECT_EQ(sink.count(), seen);  // nothing is posted after destruction
   }
 }
+
+TEST(WaveStream, PlayWholeHandsOverOneBlockAndThenStopsFlowing) {
+  WaveStream player(500);
+  SampleBuffer block;
+  block.SetSampleCount(48'000);
+  EXPECT_FALSE(player.PlayWhole(&block));  // no output device
+  const std::string feed = DeviceId(platform::ListWaveOutputs(), "Microphone-feed");
+  ASSERT_TRUE(player.OpenOutput(feed.c_str()));
+  CountingSink done;
+  player.SetOutputNotify(&done, 0x400 + 8);
+  const auto tone = Tone(0.5, 800, 800);
+  std::memcpy(block.data(), tone.data(), tone.size());
+  ASSERT_TRUE(player.PlayWhole(&block));
+  EXPECT_TRUE(player.outputFlowing());
+  ASSERT_TRUE(done.WaitFor(1, 2s));
+  EXPECT_FALSE(player.outputFlowing());  // the one block is done
+  EXPECT_TRUE(player.PauseOutput());
+  EXPECT_TRUE(player.RestartOutput());
+  EXPECT_TRUE(player.OpenOutput(nullptr));
+  EXPECT_TRUE(player.PauseOutput());  // no device: nothing to pause
+}
