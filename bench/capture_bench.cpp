@@ -1,0 +1,166 @@
+// Grab + convert + encode + mux of the capture thread against ffmpeg's own
+// screen grabber writing the same codec, size, rate, key-frame interval and
+// quantiser, on the same moving screen, one after the other in one run.
+//
+//   capture_bench [seconds]      (needs DISPLAY; bench/run_capture_bench.sh
+//                                 starts a 1920 x 1080 Xvfb for it)
+//
+// For each size it prints CPU time per written picture and pictures per
+// second for both, and their ratio.
+#include <X11/Xlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/process.h"
+#include "recording/capture_thread.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+double CpuSeconds(const rusage& u) {
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+// Keeps the screen moving from a child process, so its drawing costs neither
+// side: a gradient with bars sliding across it, 50 times a second.
+[[noreturn]] void Paint() {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) std::_Exit(1);
+  const int w = DisplayWidth(d, 0), h = DisplayHeight(d, 0);
+  Window root = DefaultRootWindow(d);
+  GC gc = XCreateGC(d, root, 0, nullptr);
+  for (int frame = 0;; ++frame) {
+    for (int y = 0; y < h; y += 8) {
+      XSetForeground(d, gc, ((y * 255 / h) << 16) | (((y + frame) & 255) << 8) | 0x40);
+      XFillRectangle(d, root, gc, 0, y, w, 8);
+    }
+    for (int i = 0; i < 12; ++i) {
+      XSetForeground(d, gc, 0xffffff ^ (i * 0x151515));
+      XFillRectangle(d, root, gc, (frame * (i + 3) * 4 + i * 160) % w, i * h / 12, 120, h / 14);
+    }
+    XSync(d, False);
+    std::this_thread::sleep_for(20ms);
+  }
+}
+
+struct Result {
+  double cpuPerPicture = 0;  // seconds
+  double picturesPerSecond = 0;
+  long pictures = 0;
+};
+
+class NullObserver : public recording::CaptureObserver {
+ public:
+  void OnStarted(const capture::ScreenRect&, const std::string&) override {}
+  void OnHalfSecond() override {}
+  void OnFinished(const recording::CaptureOutcome& o) override { outcome = o; }
+  recording::CaptureOutcome outcome;
+};
+
+Result Ours(int w, int h, double seconds, const std::string& folder) {
+  auto observer = std::make_shared<NullObserver>();
+  recording::CaptureConfig config;
+  config.rect = {0, 0, w - 1, h - 1};
+  config.outputName = "ours.avi";
+  config.outputFolder = [folder] { return folder; };
+  config.observer = observer;
+  std::remove((folder + "/ours.avi").c_str());
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  {
+    recording::CaptureThread thread(std::move(config));
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    thread.Stop();
+  }  // joined: the file is finished
+  getrusage(RUSAGE_SELF, &after);
+  const auto& o = observer->outcome;
+  if (o.interrupted) std::fprintf(stderr, "capture failed: %s\n", o.error.c_str());
+  Result r;
+  r.pictures = o.picturesWritten;
+  r.cpuPerPicture = (CpuSeconds(after) - CpuSeconds(before)) / std::max<long>(1, r.pictures);
+  r.picturesPerSecond = r.pictures * 25.0 / std::max<int64_t>(1, o.lastIndex + 1);
+  return r;
+}
+
+long CountVideoPackets(const std::string& path) {
+  const std::string out = path + ".count";
+  auto pid = platform::Spawn({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
+                              "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path},
+                             {.extraEnv = {}, .outputFile = out, .searchPath = true});
+  if (!pid || !platform::WaitChild(*pid, 60s)) return 0;
+  FILE* f = std::fopen(out.c_str(), "r");
+  long n = 0;
+  if (f) {
+    if (std::fscanf(f, "%ld", &n) != 1) n = 0;
+    std::fclose(f);
+  }
+  std::remove(out.c_str());
+  return n;
+}
+
+Result Theirs(int w, int h, double seconds, const std::string& folder) {
+  const std::string path = folder + "/theirs.avi";
+  const std::string size = std::to_string(w) + "x" + std::to_string(h);
+  const std::string display = std::string(std::getenv("DISPLAY")) + "+0,0";
+  char secs[32];
+  std::snprintf(secs, sizeof secs, "%.2f", seconds);
+  std::vector<std::string> argv = {
+      "ffmpeg", "-v", "error", "-y", "-f", "x11grab", "-framerate", "25", "-video_size", size,
+      "-draw_mouse", "1", "-i", display, "-t", secs, "-c:v", "msmpeg4v3", "-vtag", "MP43",
+      "-pix_fmt", "yuv420p", "-q:v", "2", "-qmin", "2", "-qmax", "2", "-g", "25", "-an", path};
+  // posix_spawn + wait4 for the child's own CPU time.
+  auto pid = platform::Spawn(argv, {.extraEnv = {}, .outputFile = folder + "/ffmpeg.log",
+                                    .searchPath = true});
+  Result r;
+  if (!pid) return r;
+  int status = 0;
+  rusage usage{};
+  if (wait4(*pid, &status, 0, &usage) != *pid) return r;
+  r.pictures = CountVideoPackets(path);
+  r.cpuPerPicture = CpuSeconds(usage) / std::max<long>(1, r.pictures);
+  r.picturesPerSecond = r.pictures / seconds;
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--paint") Paint();
+  if (!std::getenv("DISPLAY")) {
+    std::fprintf(stderr, "capture_bench: needs DISPLAY (see bench/run_capture_bench.sh)\n");
+    return 2;
+  }
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 6.0;
+  char folderTemplate[] = "/tmp/capture-bench.XXXXXX";
+  const std::string folder = mkdtemp(folderTemplate) ? folderTemplate : "/tmp";
+  auto painter = platform::Spawn({"/proc/self/exe", "--paint"});
+  std::this_thread::sleep_for(500ms);
+
+  std::printf("%-10s | %-24s | %-24s | %s\n", "size", "ours: ms CPU/pic, pic/s",
+              "ffmpeg: ms CPU/pic, pic/s", "CPU ratio ours/ffmpeg");
+  const int sizes[][2] = {{640, 480}, {1280, 720}, {1920, 1080}};
+  for (const auto& s : sizes) {
+    const Result ours = Ours(s[0], s[1], seconds, folder);
+    const Result theirs = Theirs(s[0], s[1], seconds, folder);
+    std::printf("%4dx%-5d | %8.2f ms  %6.1f /s    | %8.2f ms  %6.1f /s    | %.2f\n", s[0], s[1],
+                ours.cpuPerPicture * 1e3, ours.picturesPerSecond, theirs.cpuPerPicture * 1e3,
+                theirs.picturesPerSecond,
+                theirs.cpuPerPicture > 0 ? ours.cpuPerPicture / theirs.cpuPerPicture : 0.0);
+    std::fflush(stdout);
+  }
+  if (painter) platform::EndChild(*painter, 500ms);
+  std::filesystem::remove_all(folder);
+  return 0;
+}
