@@ -123,3 +123,61 @@ TEST(RecordCall, RecordFixedThenF9GivesTheCallWindowWithBothSidesApart) {
   EXPECT_GT(nearRight, 1e5);
   EXPECT_TRUE(recorder.running());
 }
+
+TEST(RecordCall, RecordCustomRecordsTheDraggedRegionAndAClickRecordsNothing) {
+  Sandbox box;
+  xtest::MovePointer(1200, 1000);
+  ChildProgram recorder({kBin + "/murmurant"}, box.env(), box.dir / "murmurant.log");
+  ASSERT_TRUE(recorder.started());
+  ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 15000)) << "no main window";
+  std::this_thread::sleep_for(1s);
+
+  auto clickRecordCustom = [] {
+    xtest::MovePointer(97, 55);
+    std::this_thread::sleep_for(200ms);
+    xtest::PressButton(1, true);
+    xtest::PressButton(1, false);
+    std::this_thread::sleep_for(1s);  // the selection window covers the screen
+  };
+
+  // A click without movement selects nothing: no recording starts.
+  clickRecordCustom();
+  xtest::MovePointer(600, 600);
+  std::this_thread::sleep_for(200ms);
+  xtest::PressButton(1, true);
+  std::this_thread::sleep_for(100ms);
+  xtest::PressButton(1, false);
+  std::this_thread::sleep_for(1500ms);
+  xtest::Key("F9");
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(box.Recordings().empty());
+
+  // A drag from (10, 20) to (330, 260) records that region.
+  ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 3000)) << "main window not back after the click";
+  clickRecordCustom();
+  xtest::MovePointer(10, 20);
+  std::this_thread::sleep_for(200ms);
+  xtest::PressButton(1, true);
+  for (int step = 1; step <= 8; ++step) {
+    xtest::MovePointer(10 + 40 * step, 20 + 30 * step);
+    std::this_thread::sleep_for(50ms);
+  }
+  xtest::PressButton(1, false);
+  std::this_thread::sleep_for(2s);
+  xtest::Key("F9");
+
+  std::vector<fs::path> files;
+  for (int i = 0; i < 50 && files.empty(); ++i) {
+    std::this_thread::sleep_for(200ms);
+    files = box.Recordings();
+  }
+  ASSERT_EQ(files.size(), 1u);
+  avicheck::Contents contents;
+  for (int i = 0; i < 25 && !(contents = avicheck::Read(files[0])).opened; ++i)
+    std::this_thread::sleep_for(200ms);
+  auto probe = avicheck::Probe(files[0]);
+  EXPECT_EQ(probe["streams.stream.0.width"], "320");
+  EXPECT_EQ(probe["streams.stream.0.height"], "240");
+  EXPECT_GT(contents.pictures, 0);
+  EXPECT_TRUE(recorder.running());
+}
