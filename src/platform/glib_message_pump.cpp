@@ -2,6 +2,9 @@
 
 #include <glib.h>
 
+#include <cstdio>
+#include <exception>
+
 namespace platform {
 
 // A custom source rather than a plain descriptor watch: messages already
@@ -27,7 +30,15 @@ gboolean Check(GSource* s) {
 }
 
 gboolean Dispatch(GSource* s, GSourceFunc, gpointer) {
-  reinterpret_cast<GlibMessagePump::Source*>(s)->window->DispatchPending();
+  // An exception must not unwind through glib's C frames; the message that
+  // raised it is lost, the loop goes on.
+  try {
+    reinterpret_cast<GlibMessagePump::Source*>(s)->window->DispatchPending();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "desktop message handler failed: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "desktop message handler failed\n");
+  }
   return G_SOURCE_CONTINUE;
 }
 
