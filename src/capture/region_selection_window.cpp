@@ -35,15 +35,18 @@ RegionSelectionWindow::RegionSelectionWindow(int screenWidth, int screenHeight, 
               wxBORDER_NONE | wxSTAY_ON_TOP | wxFRAME_NO_TASKBAR),
       actions_(std::move(actions)) {
   SetName(kClassName);
-  SetBackgroundStyle(wxBG_STYLE_PAINT);
-  SetCursor(wxCursor(wxCURSOR_CROSS));
-  Bind(wxEVT_PAINT, &RegionSelectionWindow::OnPaint, this);
-  Bind(wxEVT_LEFT_DOWN, &RegionSelectionWindow::OnLeftDown, this);
-  Bind(wxEVT_MOTION, &RegionSelectionWindow::OnMotion, this);
-  Bind(wxEVT_LEFT_UP, &RegionSelectionWindow::OnLeftUp, this);
-  Bind(wxEVT_KEY_DOWN, &RegionSelectionWindow::OnKeyDown, this);
-  Bind(wxEVT_MOUSE_CAPTURE_LOST, &RegionSelectionWindow::OnCaptureLost, this);
-  wxClientDC dc(this);
+  // One child covers the frame: a focusable window is what receives keys.
+  surface_ = new wxWindow(this, wxID_ANY, wxPoint(0, 0), wxSize(screenWidth, screenHeight),
+                          wxWANTS_CHARS | wxBORDER_NONE);
+  surface_->SetBackgroundStyle(wxBG_STYLE_PAINT);
+  surface_->SetCursor(wxCursor(wxCURSOR_CROSS));
+  surface_->Bind(wxEVT_PAINT, &RegionSelectionWindow::OnPaint, this);
+  surface_->Bind(wxEVT_LEFT_DOWN, &RegionSelectionWindow::OnLeftDown, this);
+  surface_->Bind(wxEVT_MOTION, &RegionSelectionWindow::OnMotion, this);
+  surface_->Bind(wxEVT_LEFT_UP, &RegionSelectionWindow::OnLeftUp, this);
+  surface_->Bind(wxEVT_KEY_DOWN, &RegionSelectionWindow::OnKeyDown, this);
+  surface_->Bind(wxEVT_MOUSE_CAPTURE_LOST, &RegionSelectionWindow::OnCaptureLost, this);
+  wxClientDC dc(surface_);
   dc.SetFont(LabelFont());
   labelHeight_ = dc.GetCharHeight();
 }
@@ -56,27 +59,32 @@ void RegionSelectionWindow::Begin() {
   SetPosition(wxPoint(0, 0));
   Show();
   Raise();
-  SetFocus();
-  Refresh(false);
+  surface_->Refresh(false);
+  // Keyboard focus (for the cancel key) can only go to a mapped window; the
+  // map happens in the event loop.
+  CallAfter([this] {
+    Raise();
+    surface_->SetFocus();
+  });
 }
 
 void RegionSelectionWindow::End() {
-  if (HasCapture()) ReleaseMouse();
+  if (surface_->HasCapture()) surface_->ReleaseMouse();
   Hide();
   screenBitmap_ = wxBitmap();
   screen_ = wxImage();
 }
 
 void RegionSelectionWindow::OnLeftDown(wxMouseEvent& event) {
-  const wxPoint p = ClientToScreen(event.GetPosition());
+  const wxPoint p = surface_->ClientToScreen(event.GetPosition());
   selection_.ButtonDown({p.x, p.y});
-  if (!HasCapture()) CaptureMouse();
+  if (!surface_->HasCapture()) surface_->CaptureMouse();
   RefreshAround(selection_.selection());
 }
 
 void RegionSelectionWindow::OnMotion(wxMouseEvent& event) {
   const ScreenRect before = selection_.selection();
-  const wxPoint p = ClientToScreen(event.GetPosition());
+  const wxPoint p = surface_->ClientToScreen(event.GetPosition());
   if (!selection_.MoveTo({p.x, p.y})) return;
   RefreshAround(before);
   RefreshAround(selection_.selection());
@@ -107,12 +115,13 @@ void RegionSelectionWindow::OnCaptureLost(wxMouseCaptureLostEvent&) {}
 void RegionSelectionWindow::RefreshAround(const ScreenRect& r) {
   // The strips, and the label above or below with its rounded box.
   const int labelRoom = labelHeight_ + 16;
-  RefreshRect(wxRect(wxPoint(r.left - 2, r.top - labelRoom), wxPoint(r.right + 600, r.bottom + labelRoom)),
-              false);
+  surface_->RefreshRect(
+      wxRect(wxPoint(r.left - 2, r.top - labelRoom), wxPoint(r.right + 600, r.bottom + labelRoom)),
+      false);
 }
 
 void RegionSelectionWindow::OnPaint(wxPaintEvent&) {
-  wxAutoBufferedPaintDC dc(this);
+  wxAutoBufferedPaintDC dc(surface_);
   if (screenBitmap_.IsOk()) dc.DrawBitmap(screenBitmap_, 0, 0, false);
   if (selection_.dragging()) DrawSelection(dc, selection_.selection());
 }

@@ -45,6 +45,7 @@ class RegionSelectionWindow : public wxFrame {
   void DrawSelection(wxDC& dc, const ScreenRect& r);
   void End();
 
+  wxWindow* surface_;  // draws and hears the input; owned by the frame
   RegionSelection selection_;
   Actions actions_;
   wxImage screen_;  // the screen as it was, RGB
