@@ -36,7 +36,7 @@ TEST(MainWindowProgram, ShowsOneSkinnedWindowAtTheOriginAndRefusesASecondInstanc
   xtest::MovePointer(1200, 1000);  // keep the pointer off every button
   ChildProgram first({kProgram}, box.env());
   ASSERT_TRUE(first.started());
-  auto window = xtest::WaitForWindow("Murmurant", 10000);
+  auto window = xtest::WaitForWindow("Murmurant", 20000);
   ASSERT_TRUE(window) << "no main window appeared";
   EXPECT_EQ(window->x, 0);
   EXPECT_EQ(window->y, 0);
@@ -89,7 +89,7 @@ TEST(MainWindowProgram, StartsWithABrokenSkinAndBrokenSettings) {
             std::string("\x00\x01[General]\nFilePath=", 20) + std::string(5000, 'x') + "\n");
   ChildProgram program({prog + "/murmurant"}, box.env());
   ASSERT_TRUE(program.started());
-  auto window = xtest::WaitForWindow("Murmurant", 10000);
+  auto window = xtest::WaitForWindow("Murmurant", 20000);
   ASSERT_TRUE(window);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_TRUE(program.running());

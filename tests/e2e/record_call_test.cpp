@@ -63,7 +63,7 @@ TEST(RecordCall, RecordFixedThenF9GivesTheCallWindowWithBothSidesApart) {
   std::this_thread::sleep_for(500ms);  // the double's window comes up
   ChildProgram recorder({kBin + "/murmurant"}, box.env(), box.dir / "murmurant.log");
   ASSERT_TRUE(recorder.started());
-  ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 15000)) << "no main window";
+  ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 20000)) << "no main window";
   ASSERT_TRUE(WaitForLoopbackSink(5000)) << "the audio engine made no loopback device";
 
   soundtest::Player far("plovander_loopline", soundtest::Tone(12, kFarHz, kFarHz));
@@ -129,7 +129,7 @@ TEST(RecordCall, RecordCustomRecordsTheDraggedRegionAndAClickRecordsNothing) {
   xtest::MovePointer(1200, 1000);
   ChildProgram recorder({kBin + "/murmurant"}, box.env(), box.dir / "murmurant.log");
   ASSERT_TRUE(recorder.started());
-  ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 15000)) << "no main window";
+  ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 20000)) << "no main window";
   std::this_thread::sleep_for(1s);
 
   auto clickRecordCustom = [] {
