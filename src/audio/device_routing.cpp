@@ -52,20 +52,26 @@ bool SameSession(pid_t pid) {
 
 // Ends the first running engine of this session; true when there was one.
 bool EndRunningEngine(std::chrono::milliseconds grace) {
-  for (const auto& p : platform::ProcessSnapshot()) {
-    if (p.exeName != kEngineExecutable || !SameSession(p.pid)) continue;
-    // Asked first, so it removes its device; forced if it does not go.
-    kill(p.pid, SIGTERM);
-    if (!WaitGone(p.pid, grace)) {
-      kill(p.pid, SIGKILL);
-      WaitGone(p.pid, std::chrono::milliseconds(500));
-    }
-    return true;
+  const auto engines = RunningEngines();
+  if (engines.empty()) return false;
+  const pid_t pid = engines.front();
+  // Asked first, so it removes its device; forced if it does not go.
+  kill(pid, SIGTERM);
+  if (!WaitGone(pid, grace)) {
+    kill(pid, SIGKILL);
+    WaitGone(pid, std::chrono::milliseconds(500));
   }
-  return false;
+  return true;
 }
 
 }  // namespace
+
+std::vector<pid_t> RunningEngines() {
+  std::vector<pid_t> engines;
+  for (const auto& p : platform::ProcessSnapshot())
+    if (p.exeName == kEngineExecutable && SameSession(p.pid)) engines.push_back(p.pid);
+  return engines;
+}
 
 AudioEngine::~AudioEngine() {
   if (child_) platform::WaitChild(*child_, std::chrono::milliseconds(0));

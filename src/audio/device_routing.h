@@ -9,6 +9,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/x11_messaging.h"
 
@@ -75,6 +76,10 @@ class DefaultDevices {
   std::string savedPlayback_;  // server names, not descriptions
   std::string savedRecord_;
 };
+
+// Engine processes of this desktop session (same runtime folder as ours),
+// oldest first. Engines of other sessions on the machine are not ours.
+std::vector<pid_t> RunningEngines();
 
 // Index (as decimal text, the way streams take device ids) of the first
 // input device whose name contains `part`; the device count when none does.

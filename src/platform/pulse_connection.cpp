@@ -82,4 +82,70 @@ bool Connection::Await(pa_operation* op) const {
   return pa_operation_get_state(op) == PA_OPERATION_DONE;
 }
 
+namespace {
+
+template <class Result>
+struct Reply {
+  const Connection* c;
+  Result result{};
+  bool ok = false;
+};
+
+SoundDevice FromSink(const pa_sink_info& i) {
+  return {i.index, i.name ? i.name : "", i.description ? i.description : "", i.owner_module, false};
+}
+
+SoundDevice FromSource(const pa_source_info& i) {
+  return {i.index, i.name ? i.name : "", i.description ? i.description : "", i.owner_module,
+          i.monitor_of_sink != PA_INVALID_INDEX};
+}
+
+// One list callback for sinks and sources alike.
+template <class Info, SoundDevice (*Convert)(const Info&)>
+void Collect(pa_context*, const Info* info, int eol, void* userdata) {
+  auto* r = static_cast<Reply<std::vector<SoundDevice>>*>(userdata);
+  if (eol == 0 && info) r->result.push_back(Convert(*info));
+  if (eol != 0) {
+    r->ok = eol > 0;
+    Connection::Wake(r->c);
+  }
+}
+
+template <class Result>
+std::optional<Result> Finished(const Connection& c, pa_operation* op, Reply<Result>& reply) {
+  OperationPtr owned(op);
+  if (!owned || !c.Await(owned.get()) || !reply.ok) return std::nullopt;
+  return std::move(reply.result);
+}
+
+}  // namespace
+
+std::optional<Defaults> QueryDefaults(const Connection& c) {
+  Reply<Defaults> reply{&c};
+  auto cb = [](pa_context*, const pa_server_info* i, void* userdata) {
+    auto* r = static_cast<Reply<Defaults>*>(userdata);
+    if (i) {
+      r->ok = true;
+      r->result.sink = i->default_sink_name ? i->default_sink_name : "";
+      r->result.source = i->default_source_name ? i->default_source_name : "";
+    }
+    Connection::Wake(r->c);
+  };
+  return Finished(c, pa_context_get_server_info(c.context(), cb, &reply), reply);
+}
+
+std::optional<std::vector<SoundDevice>> QuerySinks(const Connection& c) {
+  Reply<std::vector<SoundDevice>> reply{&c};
+  return Finished(c,
+                  pa_context_get_sink_info_list(c.context(), Collect<pa_sink_info, FromSink>, &reply),
+                  reply);
+}
+
+std::optional<std::vector<SoundDevice>> QuerySources(const Connection& c) {
+  Reply<std::vector<SoundDevice>> reply{&c};
+  return Finished(
+      c, pa_context_get_source_info_list(c.context(), Collect<pa_source_info, FromSource>, &reply),
+      reply);
+}
+
 }  // namespace platform::pulse

@@ -5,7 +5,11 @@
 #include <pulse/pulseaudio.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "platform/sound_server.h"
 
 namespace platform::pulse {
 
@@ -78,5 +82,15 @@ class Connection {
   std::unique_ptr<pa_context, ContextDeleter> context_;
   bool started_ = false;
 };
+
+// Queries shared by the sound files; each with the connection's lock held,
+// empty when the server did not answer.
+struct Defaults {
+  std::string sink;
+  std::string source;
+};
+std::optional<Defaults> QueryDefaults(const Connection& c);
+std::optional<std::vector<SoundDevice>> QuerySinks(const Connection& c);
+std::optional<std::vector<SoundDevice>> QuerySources(const Connection& c);
 
 }  // namespace platform::pulse

@@ -8,26 +8,11 @@ using pulse::Connection;
 
 namespace {
 
-struct ServerInfo {
-  const Connection* c;
-  bool ok = false;
-  std::string sink{}, source{};
-};
-
 template <class Item>
 struct Collected {
   const Connection* c;
   std::vector<Item> items{};
 };
-
-SoundDevice FromSink(const pa_sink_info& i) {
-  return {i.index, i.name ? i.name : "", i.description ? i.description : "", i.owner_module, false};
-}
-
-SoundDevice FromSource(const pa_source_info& i) {
-  return {i.index, i.name ? i.name : "", i.description ? i.description : "", i.owner_module,
-          i.monitor_of_sink != PA_INVALID_INDEX};
-}
 
 }  // namespace
 
@@ -45,35 +30,16 @@ bool SoundServer::Alive() const {
   return connection_->Alive();
 }
 
-namespace {
-
-ServerInfo QueryServer(const Connection& c) {
-  ServerInfo info{&c};
-  auto cb = [](pa_context*, const pa_server_info* i, void* ud) {
-    auto* out = static_cast<ServerInfo*>(ud);
-    if (i) {
-      out->ok = true;
-      out->sink = i->default_sink_name ? i->default_sink_name : "";
-      out->source = i->default_source_name ? i->default_source_name : "";
-    }
-    Connection::Wake(out->c);
-  };
-  Connection::Lock lock(c);
-  pulse::OperationPtr op(pa_context_get_server_info(c.context(), cb, &info));
-  if (!op || !c.Await(op.get())) info.ok = false;
-  return info;
-}
-
-}  // namespace
-
 std::optional<std::string> SoundServer::DefaultSink() {
-  ServerInfo info = QueryServer(*connection_);
-  return info.ok ? std::optional(info.sink) : std::nullopt;
+  Connection::Lock lock(*connection_);
+  auto d = pulse::QueryDefaults(*connection_);
+  return d ? std::optional(d->sink) : std::nullopt;
 }
 
 std::optional<std::string> SoundServer::DefaultSource() {
-  ServerInfo info = QueryServer(*connection_);
-  return info.ok ? std::optional(info.source) : std::nullopt;
+  Connection::Lock lock(*connection_);
+  auto d = pulse::QueryDefaults(*connection_);
+  return d ? std::optional(d->source) : std::nullopt;
 }
 
 bool SoundServer::SetDefaultSink(const std::string& name) {
@@ -93,29 +59,13 @@ bool SoundServer::SetDefaultSource(const std::string& name) {
 }
 
 std::vector<SoundDevice> SoundServer::Sinks() {
-  Collected<SoundDevice> out{connection_.get()};
-  auto cb = [](pa_context*, const pa_sink_info* i, int eol, void* ud) {
-    auto* o = static_cast<Collected<SoundDevice>*>(ud);
-    if (eol == 0 && i) o->items.push_back(FromSink(*i));
-    if (eol != 0) Connection::Wake(o->c);
-  };
   Connection::Lock lock(*connection_);
-  pulse::OperationPtr op(pa_context_get_sink_info_list(connection_->context(), cb, &out));
-  if (!op || !connection_->Await(op.get())) return {};
-  return std::move(out.items);
+  return pulse::QuerySinks(*connection_).value_or(std::vector<SoundDevice>{});
 }
 
 std::vector<SoundDevice> SoundServer::Sources() {
-  Collected<SoundDevice> out{connection_.get()};
-  auto cb = [](pa_context*, const pa_source_info* i, int eol, void* ud) {
-    auto* o = static_cast<Collected<SoundDevice>*>(ud);
-    if (eol == 0 && i) o->items.push_back(FromSource(*i));
-    if (eol != 0) Connection::Wake(o->c);
-  };
   Connection::Lock lock(*connection_);
-  pulse::OperationPtr op(pa_context_get_source_info_list(connection_->context(), cb, &out));
-  if (!op || !connection_->Await(op.get())) return {};
-  return std::move(out.items);
+  return pulse::QuerySources(*connection_).value_or(std::vector<SoundDevice>{});
 }
 
 std::optional<std::uint32_t> SoundServer::LoadModule(const std::string& name,

@@ -28,56 +28,25 @@ pa_sample_spec SpecFor(const WaveFormat& f) {
 
 enum class Direction { kInput, kOutput };
 
-struct DeviceList {
-  Connection* connection;
-  std::string defaultName;
-  std::vector<WaveDeviceInfo> devices;
-};
-
-void AddDevice(DeviceList& list, const char* name, const char* description) {
-  WaveDeviceInfo info{description ? description : name, name};
-  if (list.defaultName == name)
-    list.devices.insert(list.devices.begin(), std::move(info));
-  else
-    list.devices.push_back(std::move(info));
-}
-
-// With the connection's lock held.
+// With the connection's lock held: the default device first, then the
+// others in the server's order.
 std::vector<WaveDeviceInfo> ListDevices(Connection& c, Direction direction) {
-  DeviceList list{&c, {}, {}};
-  struct ServerDefaults {
-    Connection* c;
-    std::string sink, source;
-  } defaults{&c, {}, {}};
-  auto serverCb = [](pa_context*, const pa_server_info* info, void* ud) {
-    auto* d = static_cast<ServerDefaults*>(ud);
-    if (info && info->default_sink_name) d->sink = info->default_sink_name;
-    if (info && info->default_source_name) d->source = info->default_source_name;
-    Connection::Wake(d->c);
-  };
-  pulse::OperationPtr op(pa_context_get_server_info(c.context(), serverCb, &defaults));
-  if (!op || !c.Await(op.get())) return {};
-  list.defaultName = direction == Direction::kInput ? defaults.source : defaults.sink;
-
-  if (direction == Direction::kInput) {
-    auto cb = [](pa_context*, const pa_source_info* info, int eol, void* ud) {
-      auto* l = static_cast<DeviceList*>(ud);
-      // Monitors of playback devices are not recording devices of their own.
-      if (eol == 0 && info && info->monitor_of_sink == PA_INVALID_INDEX)
-        AddDevice(*l, info->name, info->description);
-      if (eol != 0) Connection::Wake(l->connection);
-    };
-    op.reset(pa_context_get_source_info_list(c.context(), cb, &list));
-  } else {
-    auto cb = [](pa_context*, const pa_sink_info* info, int eol, void* ud) {
-      auto* l = static_cast<DeviceList*>(ud);
-      if (eol == 0 && info) AddDevice(*l, info->name, info->description);
-      if (eol != 0) Connection::Wake(l->connection);
-    };
-    op.reset(pa_context_get_sink_info_list(c.context(), cb, &list));
+  const auto defaults = pulse::QueryDefaults(c);
+  const auto devices =
+      direction == Direction::kInput ? pulse::QuerySources(c) : pulse::QuerySinks(c);
+  if (!defaults || !devices) return {};
+  const std::string& preferred = direction == Direction::kInput ? defaults->source : defaults->sink;
+  std::vector<WaveDeviceInfo> list;
+  for (const auto& d : *devices) {
+    // Monitors of playback devices are not recording devices of their own.
+    if (d.isMonitor) continue;
+    WaveDeviceInfo info{d.description.empty() ? d.name : d.description, d.name};
+    if (d.name == preferred)
+      list.insert(list.begin(), std::move(info));
+    else
+      list.push_back(std::move(info));
   }
-  if (!op || !c.Await(op.get())) return {};
-  return std::move(list.devices);
+  return list;
 }
 
 std::vector<WaveDeviceInfo> List(Direction direction) {

@@ -11,7 +11,6 @@
 #include "audio/call_audio.h"
 #include "audio/device_routing.h"
 #include "platform/named_mutex.h"
-#include "platform/process_snapshot.h"
 #include "platform/sound_server.h"
 #include "sound_test_support.h"
 
@@ -33,12 +32,6 @@ int CountNamed(const std::vector<platform::SoundDevice>& devices, const std::str
   return static_cast<int>(std::count_if(devices.begin(), devices.end(), [&](const auto& d) {
     return d.description == description;
   }));
-}
-
-int RunningEngines() {
-  int n = 0;
-  for (const auto& p : platform::ProcessSnapshot()) n += p.exeName == kEngineExecutable;
-  return n;
 }
 
 // One engine for a test, ended through its window as the recorder does.
@@ -102,7 +95,7 @@ TEST_F(AudioEngineTest, RestartsLeaveExactlyOneLoopback) {
   ASSERT_TRUE(engine_.Start(MURMURANT_BIN_DIR, kQuick));
   EXPECT_EQ(CountNamed(server->Sinks(), "Speaker (Plovander Loopline)"), 1);
   EXPECT_EQ(CountNamed(server->Sources(), "Plovander Loopline"), 1);
-  EXPECT_EQ(RunningEngines(), 1);
+  EXPECT_EQ(RunningEngines().size(), 1u);
 
   // A second engine started beside a running one leaves it alone.
   platform::SpawnOptions quiet;
