@@ -2,9 +2,11 @@
 // ffprobe and by libavformat.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/statvfs.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "avi_check.h"
 #include "recording/avi_writer.h"
@@ -114,4 +116,36 @@ TEST(AviWriter, RefusesSizesTheEncoderCannotTake) {
                                  writer)
                    .ok());
   EXPECT_FALSE(writer);
+}
+
+// Takes about a minute and 1.2 GiB of disk: run with MURMURANT_LARGE_TESTS=1.
+TEST(AviWriter, FilesPastOneGibibyteStayReadable) {
+  if (!std::getenv("MURMURANT_LARGE_TESTS")) GTEST_SKIP() << "set MURMURANT_LARGE_TESTS=1";
+  TempDir dir;
+  struct statvfs fs {};
+  if (::statvfs(dir.path().c_str(), &fs) != 0 ||
+      static_cast<double>(fs.f_bavail) * fs.f_frsize < 3.0 * (1 << 30))
+    GTEST_SKIP() << "needs 3 GiB free in the temporary folder";
+  const std::string path = dir / "large.avi";
+  auto writer = Open(path, 64, 48);
+  ASSERT_TRUE(writer);
+  // 1.2 GiB in 1 MiB sound chunks, each followed by its picture.
+  std::vector<uint8_t> chunk(1 << 20);
+  const capture::Frame picture = Gradient(64, 48, 0);
+  for (int i = 0; i < 1200; ++i) {
+    chunk[0] = static_cast<uint8_t>(i);
+    ASSERT_TRUE(writer->WriteAudio(chunk).ok()) << i;
+    ASSERT_TRUE(writer->WriteVideo(i, picture).ok()) << i;
+  }
+  ASSERT_TRUE(writer->Finish().ok());
+  EXPECT_GT(std::filesystem::file_size(path), 1200u << 20);
+  auto p = avicheck::Probe(path);
+  EXPECT_EQ(p["streams.stream.0.nb_frames"], "1200");
+  EXPECT_EQ(p["streams.stream.1.nb_frames"], std::to_string(1200LL * (1 << 18)));
+  // The pictures past the first gibibyte are found and decode.
+  int64_t lastPts = -1;
+  auto c = avicheck::Read(path, [&](const avicheck::Picture& pic) { lastPts = pic.pts; });
+  EXPECT_EQ(c.pictures, 1200);
+  EXPECT_EQ(lastPts, 1199);
+  EXPECT_EQ(c.decodeErrors, 0);
 }
