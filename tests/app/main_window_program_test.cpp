@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "support/program.h"
+#include "support/sandbox.h"
 #include "support/temp_dir.h"
 #include "support/x_screen.h"
 
@@ -15,19 +16,6 @@ namespace {
 const std::string kProgram = std::string(MURMURANT_BIN_DIR) + "/murmurant";
 const std::string kSkin = std::string(MURMURANT_SOURCE_DIR) + "/skin/";
 
-// A private home and runtime folder per test, so instances never meet by accident.
-struct Sandbox {
-  TempDir dir;
-  Sandbox() {
-    fs::create_directories(dir / "home");
-    fs::create_directories(dir / "run");
-  }
-  std::vector<std::string> env() const {
-    return {"HOME=" + (dir / "home"), "XDG_RUNTIME_DIR=" + (dir / "run"),
-            "XDG_CONFIG_HOME=" + (dir / "home/.config"),
-            "XDG_DATA_HOME=" + (dir / "home/.local/share")};
-  }
-};
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "audio/sound_test_support.h"
 #include "avi_check.h"
 #include "support/program.h"
+#include "support/sandbox.h"
 #include "support/temp_dir.h"
 #include "support/x_screen.h"
 
@@ -22,25 +23,6 @@ namespace {
 const std::string kBin = MURMURANT_BIN_DIR;
 constexpr double kFarHz = 440, kNearHz = 1000;
 
-struct Sandbox {
-  TempDir dir;
-  Sandbox() {
-    fs::create_directories(dir / "home");
-    fs::create_directories(dir / "run");
-  }
-  std::vector<std::string> env() const {
-    return {"HOME=" + (dir / "home"), "XDG_RUNTIME_DIR=" + (dir / "run"),
-            "XDG_CONFIG_HOME=" + (dir / "home/.config"),
-            "XDG_DATA_HOME=" + (dir / "home/.local/share")};
-  }
-  std::vector<fs::path> Recordings() const {
-    std::vector<fs::path> out;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir / "home/PlovanderOutput", ec))
-      if (e.path().extension() == ".avi") out.push_back(e.path());
-    return out;
-  }
-};
 
 // The loopback's playback side exists once the engine runs.
 bool WaitForLoopbackSink(int ms) {
