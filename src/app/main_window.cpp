@@ -19,7 +19,7 @@
 #include "platform/glib_message_pump.h"
 #include "skype/skype_link.h"
 #include "ui/background_drag.h"
-#include "ui/bitmap_panel.h"
+#include "app/media_list.h"
 #include "ui/hover_button.h"
 
 namespace {
@@ -74,6 +74,10 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_COMMAND(wxID_ANY, WM_USER_SAVECURSOR_MSG, MainWindow::OnSaveCursorMsg)
   EVT_TIMER(MainWindow::kElapsedTimer, MainWindow::OnElapsedTick)
   EVT_TIMER(MainWindow::kBlinkTimer, MainWindow::OnBlinkTick)
+  EVT_SKINLIST_CLICK(ids::kList, MainWindow::OnListClick)
+  EVT_SKINLIST_DCLICK(ids::kList, MainWindow::OnListDoubleClick)
+  EVT_BUTTON(ids::kDelete, MainWindow::OnDeleteSelected)
+  EVT_BUTTON(ids::kClear, MainWindow::OnClearList)
 wxEND_EVENT_TABLE()
 
 MainWindow::MainWindow(AppFolders folders)
@@ -150,8 +154,8 @@ void MainWindow::CreateControls() {
   preview->Hide();
   buttons_[ids::kPreview] = preview;
 
-  list_ = new CBitmapPanel(this, ids::kList, wxPoint(layout::kListRect.x, layout::kListRect.y),
-                           wxSize(layout::kListRect.w, layout::kListRect.h), wxBitmap());
+  list_ = new MediaList(this, ids::kList, wxPoint(layout::kListRect.x, layout::kListRect.y),
+                        wxSize(layout::kListRect.w, layout::kListRect.h));
   outputBox_ = new wxTextCtrl(this, ids::kOutputFolder, "", wxPoint(60, 530), wxSize(230, 20),
                               wxBORDER_SIMPLE);
   elapsedBox_ = new wxTextCtrl(this, ids::kElapsed, "00:00:00", wxPoint(60, 560), wxSize(92, 20),
@@ -180,7 +184,7 @@ void MainWindow::SkinControls() {
     buttons_[b.id]->LoadSkin(folders_.skinFolder, std::string(b.skin));
   const std::string screen = folders_.skinFolder + "screen_normal.bmp";
   buttons_[ids::kPreview]->LoadBitmaps(screen, screen, screen);
-  list_->SetBitmap(LoadSkinBitmap(folders_.skinFolder + "list_back.bmp"));
+  list_->Setup(folders_.skinFolder);
   for (wxTextCtrl* box : {outputBox_, elapsedBox_}) box->SetFont(LabelFont());
 }
 

@@ -28,7 +28,7 @@
 
 class BackgroundDrag;
 class CHoverButton;
-class CBitmapPanel;
+class MediaList;
 class wxTextCtrl;
 namespace platform { class GlibMessagePump; }
 namespace skype { class SkypeLink; }
@@ -81,7 +81,7 @@ class MainWindow : public wxFrame {
   std::map<int, CHoverButton*> buttons_;
   wxTextCtrl* outputBox_ = nullptr;
   wxTextCtrl* elapsedBox_ = nullptr;
-  CBitmapPanel* list_ = nullptr;
+  MediaList* list_ = nullptr;
   std::unique_ptr<BackgroundDrag> drag_;
 
   // Editing-tool state that lives as long as the window; the tools read and
@@ -191,6 +191,20 @@ class MainWindow : public wxFrame {
   void HideMarker();                                    // capture finished
   void OnSaveCursorMsg(wxCommandEvent& event);
   std::unique_ptr<CaptureWindows> capture_;
+
+  // Recordings list (main_window_list.cpp).
+ public:
+  // The stop path: one new row with the file and its length; shows the list.
+  void AppendRecording(const std::string& fullPath, const std::string& fileName,
+                       const std::string& duration);
+  MediaList* mediaList() const { return list_; }
+  // The full path of the last clicked row; empty until a row was clicked.
+  const std::string& currentFile() const;
+ private:
+  void OnListClick(wxCommandEvent& event);
+  void OnListDoubleClick(wxCommandEvent& event);
+  void OnDeleteSelected(wxCommandEvent& event);
+  void OnClearList(wxCommandEvent& event);
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -118,6 +118,14 @@ void Key(const std::string& keysym) {
   XSync(d.get(), False);
 }
 
+void KeyDown(const std::string& keysym, bool down) {
+  auto d = Open();
+  if (!d) return;
+  KeyCode code = XKeysymToKeycode(d.get(), XStringToKeysym(keysym.c_str()));
+  XTestFakeKeyEvent(d.get(), code, down, CurrentTime);
+  XSync(d.get(), False);
+}
+
 std::optional<Image> ReadBmp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

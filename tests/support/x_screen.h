@@ -38,6 +38,8 @@ std::optional<WindowInfo> WaitForWindow(const std::string& title, int ms);
 void MovePointer(int x, int y);
 void PressButton(int button, bool down);
 void Key(const std::string& keysym);
+// Holds a key down or lets it go (modifiers around a click).
+void KeyDown(const std::string& keysym, bool down);
 
 // A 24-bit uncompressed BMP file (bottom-up or top-down), as written by the skin tool.
 std::optional<Image> ReadBmp(const std::string& path);
