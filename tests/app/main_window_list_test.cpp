@@ -140,6 +140,33 @@ TEST_F(RecordingsListTest, TwoRecordingsShowAsRowsAndARealClickSelectsOne) {
   EXPECT_EQ(list_->GetFirstSelected(), -1);
 }
 
+TEST_F(RecordingsListTest, DoubleClickOpensTheRowsFileWithTheDefaultApplication) {
+  // The desktop's opener is found through PATH: a stand-in writes down what it
+  // was asked to open.
+  fs::create_directories(dir_ / "bin");
+  const std::string opened = dir_ / "opened.txt";
+  WriteFile(dir_ / "bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > '" + opened + "'\n");
+  fs::permissions(dir_ / "bin/xdg-open", fs::perms::owner_all);
+  const std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
+  setenv("PATH", (dir_ / "bin" + ":" + oldPath).c_str(), 1);
+
+  window_->AppendRecording("/o/first call.avi", "first call.avi", "00:00:01");
+  window_->AppendRecording("/o/second call.avi", "second call.avi", "00:00:02");
+  PumpFor(200);
+  wxPoint at = list_->ClientToScreen(list_->CellRect(1, 1).GetTopLeft() + wxPoint(20, 8));
+  xtest::MovePointer(at.x, at.y);
+  PumpFor(80);
+  for (int i = 0; i < 2; ++i) {
+    xtest::PressButton(1, true);
+    xtest::PressButton(1, false);
+  }
+  EXPECT_TRUE(PumpUntil([&] { return ReadFile(opened) == "/o/second call.avi"; }, 5000))
+      << ReadFile(opened);
+  EXPECT_EQ(window_->currentFile(), "/o/second call.avi");
+  EXPECT_EQ(list_->model().selectedIndex(), 1);
+  setenv("PATH", oldPath.c_str(), 1);
+}
+
 TEST_F(RecordingsListTest, DeleteAndClearCommandsRemoveRowsAndHideTheEmptyList) {
   for (int i = 0; i < 4; ++i)
     window_->AppendRecording("/o/" + std::to_string(i) + ".avi", std::to_string(i) + ".avi",
