@@ -184,6 +184,7 @@ class MainWindow : public wxFrame {
   // the marker, the cursor hook. The recording path calls these.
   void SetupCapture();                                  // OnInitDialog step 11
   void ShowRegionSelection();                           // record custom
+  bool CancelRegionSelection();                         // hot key 2 while selecting
   void InstallCursorHook();                             // record start
   void UninstallCursorHook();                           // record interrupted / stop
   void PrepareCapture(recording::CaptureConfig& config);  // marker window and move

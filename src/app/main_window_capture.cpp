@@ -46,6 +46,8 @@ void MainWindow::ShowRegionSelection() {
   if (capture_) capture_->selection->Begin();
 }
 
+bool MainWindow::CancelRegionSelection() { return capture_ && capture_->selection->Cancel(); }
+
 void MainWindow::InstallCursorHook() {
   if (!capture_ || !messageWindow_) return;
   capture_->hook.Install(messageWindow_->id(),

@@ -101,12 +101,16 @@ void RegionSelectionWindow::OnLeftUp(wxMouseEvent&) {
   }
 }
 
+bool RegionSelectionWindow::Cancel() {
+  if (!IsShown()) return false;
+  selection_.Cancel();
+  End();
+  if (actions_.cancelled) actions_.cancelled();
+  return true;
+}
+
 void RegionSelectionWindow::OnKeyDown(wxKeyEvent& event) {
-  if (event.GetKeyCode() == cancelKey_) {
-    selection_.Cancel();
-    End();
-    if (actions_.cancelled) actions_.cancelled();
-  }
+  if (event.GetKeyCode() == cancelKey_) Cancel();
   event.Skip();
 }
 

@@ -29,6 +29,10 @@ class RegionSelectionWindow : public wxFrame {
   // starts with the next button press.
   void Begin();
 
+  // Cancels an open selection as the cancel key does (for a key the desktop
+  // grabs globally before the window sees it); false when none is open.
+  bool Cancel();
+
   // The key that cancels (hot key 2's key, a wx key code).
   void SetCancelKey(int keyCode) { cancelKey_ = keyCode; }
 

@@ -106,6 +106,15 @@ TEST(RegionSelectionWindow, CancelKeyEndsTheSelection) {
   EXPECT_FALSE(s.window->IsShown());
 }
 
+TEST(RegionSelectionWindow, CancelFromOutsideOnlyActsWhileOpen) {
+  Selection s;
+  EXPECT_FALSE(s.window->Cancel());
+  s.Open();
+  EXPECT_TRUE(s.window->Cancel());
+  EXPECT_EQ(s.cancelled, 1);
+  EXPECT_FALSE(s.window->IsShown());
+}
+
 TEST(RegionBorder, BracketsSurroundTheAreaAndADragIsClampedAndPublished) {
   auto* border = new capture::RegionBorder(kScreenW, kScreenH);
   border->ShapeAround(100, 100, 320, 240);
