@@ -43,6 +43,13 @@ CBitmapSliderStatic::CBitmapSliderStatic(wxWindow* parent, wxWindowID id, const 
   Bind(wxEVT_KEY_DOWN, &CBitmapSliderStatic::OnKeyDown, this);
   Bind(wxEVT_SET_FOCUS, &CBitmapSliderStatic::OnFocus, this);
   Bind(wxEVT_KILL_FOCUS, &CBitmapSliderStatic::OnFocus, this);
+  // Whoever resizes the control, the travel follows its client size.
+  Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+    const wxSize client = GetClientSize();
+    geometry_.SetControlSize(client.x, client.y);
+    Refresh(false);
+    event.Skip();
+  });
 }
 
 void CBitmapSliderStatic::SetRange(int minimum, int maximum) {

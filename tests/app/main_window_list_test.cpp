@@ -1,6 +1,7 @@
 // The recordings list of the real main window, on the X server, driven by real
 // pointer input.
 #include <gtest/gtest.h>
+#include <wx/panel.h>
 #include <wx/settings.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "support/temp_dir.h"
 #include "support/wx_env.h"
 #include "support/x_screen.h"
+#include "ui/bitmap_progress_ctrl.h"
 #include "ui/bitmap_slider_static.h"
 #include "ui/skin_list_ctrl.h"
 
@@ -209,7 +211,8 @@ TEST(BitmapSlider, RealDragPostsMovingWhileTheValueChangesAndMovedOnRelease) {
   const std::string res = std::string(MURMURANT_SOURCE_DIR) + "/skin/res/";
   xtest::MovePointer(1200, 1000);
   auto* frame = new wxFrame(nullptr, wxID_ANY, "slider", wxPoint(600, 300), wxSize(400, 100));
-  auto* slider = new CBitmapSliderStatic(frame, 4321, wxPoint(20, 20), wxSize(10, 10));
+  auto* panel = new wxPanel(frame);
+  auto* slider = new CBitmapSliderStatic(panel, 4321, wxPoint(20, 20), wxSize(10, 10));
   ASSERT_TRUE(slider->SetChannelBitmaps(res + "432.bmp", ""));
   ASSERT_TRUE(slider->SetThumbBitmaps(res + "136.bmp", res + "137.bmp", true,
                                       CBitmapSliderStatic::kKeyFromPixel, 0, 0));
@@ -221,11 +224,12 @@ TEST(BitmapSlider, RealDragPostsMovingWhileTheValueChangesAndMovedOnRelease) {
     EXPECT_EQ(e.GetId(), 4321);
     heard.emplace_back(e.GetExtraLong(), e.GetInt());
   };
-  frame->Bind(wxEVT_BITMAPSLIDER_MOVING, record);
-  frame->Bind(wxEVT_BITMAPSLIDER_MOVED, record);
+  panel->Bind(wxEVT_BITMAPSLIDER_MOVING, record);
+  panel->Bind(wxEVT_BITMAPSLIDER_MOVED, record);
   frame->Show();
   ASSERT_TRUE(PumpUntil([&] { return slider->IsShownOnScreen(); }));
   PumpFor(200);
+  EXPECT_EQ(slider->GetClientSize(), wxSize(282, 26));
 
   // Press on the thumb's centre, drag 53 pixels right (20 steps), release.
   wxPoint centre = slider->ClientToScreen(wxPoint(slider->geometry().ThumbCentre(), 12));
@@ -242,6 +246,20 @@ TEST(BitmapSlider, RealDragPostsMovingWhileTheValueChangesAndMovedOnRelease) {
   ASSERT_GE(heard.size(), 2u);
   EXPECT_EQ(heard.front(), (std::pair<long, int>{10449, 20}));
   EXPECT_EQ(heard.back(), (std::pair<long, int>{10450, 20}));
+
+  // The thumb's key-coloured corners show the channel behind them; its
+  // middle shows the thumb.
+  auto channel = xtest::ReadBmp(res + "432.bmp");
+  auto thumb = xtest::ReadBmp(res + "136.bmp");
+  ASSERT_TRUE(channel && thumb);
+  PumpFor(100);
+  wxPoint origin = slider->ClientToScreen(wxPoint(0, 0));
+  xtest::Image shown = xtest::GrabScreen(origin.x, origin.y, 282, 26);
+  const int left = slider->geometry().ThumbCentre() - 17 / 2;
+  EXPECT_EQ(left, 53);
+  EXPECT_EQ(thumb->at(0, 0), (xtest::Pixel{255, 0, 255}));
+  EXPECT_EQ(shown.at(left, 0), channel->at(left, 0));
+  EXPECT_EQ(shown.at(left + 8, 12), thumb->at(8, 12));
 
   // Keys go to the focused slider: End, then Page Up.
   heard.clear();
@@ -307,6 +325,48 @@ TEST(SkinList, RealClicksToggleCheckBoxesAndTheHeaderBoxSetsTheColumn) {
   list->SetRowEnabled(1, false);
   click(checkBox(1));
   EXPECT_EQ(list->GetCheck(1, 0), 0);
+
+  // Cell colours: own ones, then none again for the system's.
+  auto cellPixel = [&](int row) {
+    wxPoint s = list->ClientToScreen(list->CellRect(row, 1).GetTopLeft() + wxPoint(180, 3));
+    return xtest::GrabScreen(s.x, s.y, 1, 1).at(0, 0);
+  };
+  list->SetCell(2, 1, std::nullopt, ui::Rgb{200, 0, 0}, ui::Rgb{10, 120, 30});
+  PumpFor(150);
+  EXPECT_EQ(cellPixel(2), (xtest::Pixel{10, 120, 30}));
+  EXPECT_EQ(list->GetCellText(2, 1), "row 2");  // no text given: kept
+  list->SetCell(2, 1, std::nullopt, std::nullopt, std::nullopt);
+  PumpFor(150);
+  const wxColour window = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
+  EXPECT_EQ(cellPixel(2), (xtest::Pixel{window.Red(), window.Green(), window.Blue()}));
+  EXPECT_FALSE(list->GetCellData(2, 1)->backColour);
+  frame->Destroy();
+  PumpFor(50);
+}
+
+TEST(BitmapProgress, HalfWayStretchesTheBarOverHalfTheBackground) {
+  const std::string res = std::string(MURMURANT_SOURCE_DIR) + "/skin/res/";
+  auto bar = xtest::ReadBmp(res + "219.bmp");
+  auto back = xtest::ReadBmp(res + "220.bmp");
+  ASSERT_TRUE(bar && back);
+  auto* frame = new wxFrame(nullptr, wxID_ANY, "progress", wxPoint(300, 600), wxSize(760, 40));
+  // On a panel: a frame would stretch its only child over its whole client area.
+  auto* panel = new wxPanel(frame);
+  auto* progress = new CBitmapProgressCtrl(panel, 1018, wxPoint(10, 10), wxSize(720, 6));
+  ASSERT_TRUE(progress->SetBitmaps(res + "220.bmp", res + "219.bmp"));
+  progress->SetRange(0, 100);
+  progress->SetPos(50);
+  frame->Show();
+  ASSERT_TRUE(PumpUntil([&] { return progress->IsShownOnScreen(); }));
+  PumpFor(200);
+  EXPECT_EQ(progress->BarWidth(), 360);
+  wxPoint origin = progress->ClientToScreen(wxPoint(0, 0));
+  xtest::Image shown = xtest::GrabScreen(origin.x, origin.y, 720, 6);
+  int wrong = 0;
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 720; ++x)
+      wrong += shown.at(x, y) != (x < 360 ? bar->at(0, y) : back->at(x, y));
+  EXPECT_EQ(wrong, 0);
   frame->Destroy();
   PumpFor(50);
 }
