@@ -44,6 +44,9 @@ class SkinListBody : public wxVScrolledWindow {
       list_->BodyClick(e.GetPosition(), e.ControlDown(), e.ShiftDown(), true);
     });
     Bind(wxEVT_MOTION, [this](wxMouseEvent& e) { list_->BodyMotion(e.GetPosition()); });
+    Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) {
+      if (!list_->BodyKey(e.GetKeyCode(), e.ShiftDown())) e.Skip();
+    });
     Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& e) { Refresh(false); e.Skip(); });
     Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& e) { Refresh(false); e.Skip(); });
   }
@@ -119,19 +122,20 @@ int CSkinListCtrl::InsertRow(int index, const wxString& text, std::optional<ui::
   first->textColour = textColour;
   first->backColour = backColour;
   if (anchorRow_ >= row) ++anchorRow_;
+  if (caretRow_ >= row) ++caretRow_;
   RefreshRowCount();
   return row;
 }
 
 void CSkinListCtrl::DeleteAllRows() {
   cells_.DeleteAll();
-  anchorRow_ = -1;
+  anchorRow_ = caretRow_ = -1;
   RefreshRowCount();
 }
 
 bool CSkinListCtrl::DeleteRow(int row) {
   if (!cells_.DeleteRow(row)) return false;
-  anchorRow_ = -1;
+  anchorRow_ = caretRow_ = -1;
   RefreshRowCount();
   return true;
 }
@@ -211,6 +215,17 @@ void CSkinListCtrl::SyncHeaderImages() {
 void CSkinListCtrl::SelectRow(int row, bool selected) {
   cells_.Select(row, selected);
   body_->Refresh(false);
+}
+
+void CSkinListCtrl::EnsureVisible(int row) {
+  if (row < 0 || row >= cells_.rows()) return;
+  const size_t first = body_->GetVisibleRowsBegin();
+  const size_t shown = static_cast<size_t>(std::max(body_->GetClientSize().y / RowHeight(), 1));
+  const size_t target = static_cast<size_t>(row);
+  if (target < first)
+    body_->ScrollToRow(target);
+  else if (target >= first + shown)
+    body_->ScrollToRow(target + 1 - shown);
 }
 
 void CSkinListCtrl::SetGridLines(bool on) {
@@ -386,6 +401,7 @@ void CSkinListCtrl::BodyClick(const wxPoint& at, bool ctrl, bool shift, bool dou
       SyncHeaderImages();
       OnCellCheckToggled(row, column);
     }
+    if (row >= 0) caretRow_ = row;
     if (row < 0) {
       if (!ctrl) cells_.SelectOnly(-1);
     } else if (shift && anchorRow_ >= 0) {
@@ -403,6 +419,32 @@ void CSkinListCtrl::BodyClick(const wxPoint& at, bool ctrl, bool shift, bool dou
   event.SetEventObject(this);
   event.SetInt(row);
   ProcessWindowEvent(event);
+}
+
+bool CSkinListCtrl::BodyKey(int keyCode, bool shift) {
+  // The arrow keys move the selection as in any list; like the native list,
+  // they do not count as a click for the owner.
+  if (cells_.rows() == 0) return false;
+  const int current = caretRow_ >= 0 ? caretRow_ : std::max(cells_.FirstSelected(), 0);
+  int next = current;
+  switch (keyCode) {
+    case WXK_UP: case WXK_NUMPAD_UP: next = current - 1; break;
+    case WXK_DOWN: case WXK_NUMPAD_DOWN: next = current + 1; break;
+    case WXK_HOME: case WXK_NUMPAD_HOME: next = 0; break;
+    case WXK_END: case WXK_NUMPAD_END: next = cells_.rows() - 1; break;
+    default: return false;
+  }
+  next = std::clamp(next, 0, cells_.rows() - 1);
+  caretRow_ = next;
+  if (shift && anchorRow_ >= 0) {
+    cells_.SelectRange(anchorRow_, next);
+  } else {
+    cells_.SelectOnly(next);
+    anchorRow_ = next;
+  }
+  EnsureVisible(next);
+  body_->Refresh(false);
+  return true;
 }
 
 void CSkinListCtrl::HeaderClick(int column) {

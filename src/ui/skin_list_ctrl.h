@@ -70,6 +70,8 @@ class CSkinListCtrl : public wxControl {
   std::vector<int> GetSelectedRows() const { return cells_.SelectedRows(); }
   bool IsRowSelected(int row) const { return cells_.IsSelected(row); }
   void SelectRow(int row, bool selected);
+  // Scrolls as little as needed to show the whole row.
+  void EnsureVisible(int row);
 
   // Looks.
   void SetGridLines(bool on);
@@ -107,6 +109,7 @@ class CSkinListCtrl : public wxControl {
   void PaintCell(wxDC& dc, int row, int column, const wxRect& rect);
   void BodyClick(const wxPoint& at, bool ctrl, bool shift, bool doubleClick);
   void BodyMotion(const wxPoint& at);
+  bool BodyKey(int keyCode, bool shift);
   void HeaderClick(int column);
   void HitTest(const wxPoint& bodyPoint, int& row, int& column) const;
   wxRect BodyCellRect(int row, int column) const;
@@ -127,7 +130,8 @@ class CSkinListCtrl : public wxControl {
   bool fullRowSelect_ = false;
   bool showSelectionAlways_ = false;
   bool customHighlight_ = false;
-  int anchorRow_ = -1;  // where a Shift+click range starts
+  int anchorRow_ = -1;  // where a Shift range starts
+  int caretRow_ = -1;   // the row the arrow keys move from
   wxColour grayText_, highlight_, highlightText_, window_, windowText_;
   wxBitmap background_;
   std::vector<wxBitmap> checkImages_;

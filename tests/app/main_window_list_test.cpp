@@ -169,6 +169,38 @@ TEST_F(RecordingsListTest, DoubleClickOpensTheRowsFileWithTheDefaultApplication)
   setenv("PATH", oldPath.c_str(), 1);
 }
 
+TEST_F(RecordingsListTest, ALongListScrollsAndTheArrowKeysMoveTheSelection) {
+  for (int i = 0; i < 20; ++i)
+    window_->AppendRecording("/o/" + std::to_string(i) + ".avi", std::to_string(i) + ".avi",
+                             "00:00:01");
+  list_->EnsureVisible(19);
+  PumpFor(200);
+  // The body shows whole rows; the last one is at the bottom now.
+  const int shown = (360 - kHeaderHeight) / list_->RowHeight();
+  ASSERT_LT(shown, 20);
+  ClickList(wxPoint(200, kHeaderHeight + 5));
+  ASSERT_TRUE(PumpUntil([&] { return list_->model().selectedIndex() == 20 - shown; }))
+      << list_->model().selectedIndex();
+  EXPECT_EQ(window_->currentFile(), "/o/" + std::to_string(20 - shown) + ".avi");
+  EXPECT_EQ(list_->CellRect(20 - shown, 1).y, kHeaderHeight);
+
+  // Keys move the list's selection; only a click makes a file current.
+  xtest::Key("Down");
+  xtest::Key("Down");
+  ASSERT_TRUE(PumpUntil([&] { return list_->GetFirstSelected() == 22 - shown; }));
+  xtest::Key("Up");
+  ASSERT_TRUE(PumpUntil([&] { return list_->GetFirstSelected() == 21 - shown; }));
+  EXPECT_EQ(list_->model().selectedIndex(), 20 - shown);
+  xtest::Key("Home");
+  ASSERT_TRUE(PumpUntil([&] { return list_->GetFirstSelected() == 0; }));
+  EXPECT_EQ(list_->CellRect(0, 1).y, kHeaderHeight);  // scrolled back to the top
+  xtest::Key("End");
+  ASSERT_TRUE(PumpUntil([&] { return list_->GetFirstSelected() == 19; }));
+  Command(1001);
+  EXPECT_EQ(list_->GetRowCount(), 19);
+  EXPECT_EQ(list_->GetCellText(18, 1), "18.avi");
+}
+
 TEST_F(RecordingsListTest, DeleteAndClearCommandsRemoveRowsAndHideTheEmptyList) {
   for (int i = 0; i < 4; ++i)
     window_->AppendRecording("/o/" + std::to_string(i) + ".avi", std::to_string(i) + ".avi",
