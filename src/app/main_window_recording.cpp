@@ -16,6 +16,7 @@
 #include "platform/x11_window_control.h"
 #include "recording/capture_thread.h"
 #include "recording/floating_stop_window.h"
+#include "recording/output_file.h"
 #include "recording/recording_controller.h"
 #include "recording/ring_audio_source.h"
 #include "skype/skype_client.h"
@@ -36,12 +37,15 @@ class WindowCaptureObserver : public recording::CaptureObserver {
       : window_(window), generation_(generation), started_(std::move(started)),
         finished_(std::move(finished)) {}
 
+  // The queued calls carry copies, not this observer: it goes with its
+  // capture session, which may be gone (stopped and finished, or the program
+  // closing) before the window gets to the call.
   void OnStarted(const capture::ScreenRect& recorded, const std::string& path) override {
-    Deliver([=, this] { started_(generation_, recorded, path); });
+    Deliver([started = started_, gen = generation_, recorded, path] { started(gen, recorded, path); });
   }
   void OnHalfSecond() override {}
   void OnFinished(const recording::CaptureOutcome& outcome) override {
-    Deliver([=, this] { finished_(generation_, outcome); });
+    Deliver([finished = finished_, gen = generation_, outcome] { finished(gen, outcome); });
   }
 
  private:
@@ -134,8 +138,11 @@ class MainWindowRecordingPorts : public recording::RecordingPorts {
     recording::CaptureConfig config;
     config.rect = rect;
     config.outputName = outputName;
-    AppFolders folders = w_.folders_;
-    config.outputFolder = [folders] { return LoadOutputFolder(folders); };
+    // One resolver for the whole probe: once the configured folder proves
+    // missing it stays on the program folder for the remaining attempts.
+    auto resolver = std::make_shared<recording::OutputFolderResolver>(
+        w_.folders_.settingsPath, w_.folders_.defaultOutputFolder, w_.folders_.programFolder);
+    config.outputFolder = [resolver] { return resolver->Resolve(); };
     config.randomSeed = static_cast<unsigned>(std::rand());
     config.openGrabber = [] { return capture::OpenScreenGrabber(); };
     config.audio = std::make_shared<recording::RingAudioSource>(*w_.remoteRing_, *w_.localRing_,
@@ -151,7 +158,12 @@ class MainWindowRecordingPorts : public recording::RecordingPorts {
           if (window->floating_) window->floating_->ShowBeside(recorded);
         },
         [window](unsigned gen, recording::CaptureOutcome outcome) {
-          if (gen == window->captureGeneration_) window->HideMarker();
+          if (gen == window->captureGeneration_) {
+            // Whichever way the recording ended (hot key, interruption), the
+            // floating Stop has nothing left to stop.
+            window->HideMarker();
+            if (window->floating_) window->floating_->Hide();
+          }
           if (gen == window->captureGeneration_ && outcome.interrupted) {
             auto* event = new wxCommandEvent(WM_USER_RECORDINTERRUPTED_MSG);
             event->SetString(wxString::FromUTF8(outcome.path));
@@ -164,7 +176,7 @@ class MainWindowRecordingPorts : public recording::RecordingPorts {
 
   void AppendRecording(const std::string& fullPath, const std::string& fileName,
                        const std::string& duration) override {
-    (void)fullPath, (void)fileName, (void)duration;  // the recordings list joins here
+    w_.AppendRecording(fullPath, fileName, duration);
   }
 
  private:
@@ -203,6 +215,9 @@ void MainWindow::RegisterHotKeys() {
 }
 
 void MainWindow::OnHotKey(int id) {
+  // The stop key is grabbed globally, so an open region selection hears it
+  // only through here: there it cancels the selection.
+  if (id == 2 && CancelRegionSelection()) return;
   switch (DecideHotKey(id, recorder_ && recorder_->recording(), hotKeyArmed_)) {
     case HotKeyAction::StartConverter: StartConverter(); break;
     case HotKeyAction::Stop: recorder_->Stop(); break;
