@@ -1,8 +1,10 @@
 #include "app/recorder_app.h"
 
+#include <glib-unix.h>
 #include <wx/image.h>
 #include <wx/log.h>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -26,6 +28,18 @@ bool RecorderApp::OnInit() {
   SetTopWindow(window);
   window->OnInitDialog();
   window->Show();
+
+  // Asked to end by the session or a signal: leave the way a click on close
+  // does, so a recording is finished and the user's audio devices come back.
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    g_unix_signal_add(
+        sig,
+        [](gpointer) -> gboolean {
+          if (wxWindow* top = wxTheApp ? wxTheApp->GetTopWindow() : nullptr) top->Close();
+          return G_SOURCE_CONTINUE;
+        },
+        nullptr);
+  }
   return true;
 }
 

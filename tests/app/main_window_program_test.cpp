@@ -84,3 +84,46 @@ TEST(MainWindowProgram, StartsWithABrokenSkinAndBrokenSettings) {
   // The default folder is made whatever the settings say.
   EXPECT_TRUE(fs::is_directory(box.dir / "home/PlovanderOutput/Snapshot"));
 }
+
+namespace {
+std::string DefaultSink() {
+  std::string out;
+  if (FILE* p = popen("pactl get-default-sink 2>/dev/null", "r")) {
+    char buf[256];
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    pclose(p);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+bool EngineRunning() { return std::system("pgrep -x audiotrans >/dev/null") == 0; }
+}  // namespace
+
+TEST(MainWindowProgram, RoutesPlaybackToTheLoopbackAndPutsItBackWhenTerminated) {
+  Sandbox box;
+  const std::string before = DefaultSink();
+  ASSERT_FALSE(before.empty());
+  {
+    ChildProgram program({kProgram}, box.env());
+    ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 20000));
+    bool routed = false;
+    for (int i = 0; i < 50 && !routed; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      routed = DefaultSink() == "plovander_loopline";
+    }
+    EXPECT_TRUE(routed) << DefaultSink();
+    EXPECT_TRUE(EngineRunning());
+    // A terminate request ends the program the way its close button does.
+    kill(program.pid(), SIGTERM);
+    auto status = program.WaitExit(8000);
+    ASSERT_TRUE(status) << "did not end on SIGTERM";
+    EXPECT_TRUE(WIFEXITED(*status));
+  }
+  EXPECT_EQ(DefaultSink(), before);
+  bool engineGone = false;
+  for (int i = 0; i < 30 && !engineGone; ++i) {
+    engineGone = !EngineRunning();
+    if (!engineGone) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(engineGone);
+}

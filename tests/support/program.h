@@ -38,7 +38,7 @@ class ChildProgram {
     return !WaitExit(0).has_value();
   }
   void Stop() {
-    if (pid_ > 0) platform::EndChild(pid_);
+    if (pid_ > 0) platform::EndChild(pid_, std::chrono::milliseconds(6000));
     pid_ = 0;
   }
 
