@@ -127,3 +127,28 @@ TEST(MainWindowProgram, RoutesPlaybackToTheLoopbackAndPutsItBackWhenTerminated) 
   }
   EXPECT_TRUE(engineGone);
 }
+
+TEST(MainWindowProgram, ReadOnlyProgramFolderKeepsSettingsInTheUserConfig) {
+  // Root ignores permission bits, so the folder is made read-only for real: a
+  // read-only bind mount in a mount namespace of the program's own.
+  if (std::system("unshare -m true 2>/dev/null") != 0)
+    GTEST_SKIP() << "cannot make a mount namespace here";
+  Sandbox box;
+  std::string prog = box.dir / "prog";
+  fs::create_directories(prog);
+  fs::copy_file(kProgram, prog + "/murmurant");
+  fs::create_directory_symlink(std::string(MURMURANT_SOURCE_DIR) + "/skin", prog + "/skin");
+  fs::create_directories(box.dir / "home/.config/Plovander");
+  WriteFile(box.dir / "home/.config/Plovander/config.ini",
+            "[General]\nFilePath=" + (box.dir / "calls") + "\n");
+  std::string script = "mount --bind '" + prog + "' '" + prog + "' && mount -o remount,bind,ro '" +
+                       prog + "' && exec '" + prog + "/murmurant'";
+  ChildProgram program({"/usr/bin/unshare", "-m", "/bin/sh", "-c", script}, box.env());
+  ASSERT_TRUE(program.started());
+  ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 20000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(program.running());
+  // The settings came from the user's config folder: the folder it names exists.
+  EXPECT_TRUE(fs::is_directory(box.dir / "calls"));
+  EXPECT_FALSE(fs::exists(prog + "/config.ini"));
+}
