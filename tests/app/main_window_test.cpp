@@ -3,6 +3,7 @@
 #include <wx/textctrl.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "app/ini_file.h"
 #include "app/main_window.h"
@@ -115,6 +116,31 @@ TEST_F(MainWindowTest, PressOnFreeBackgroundDragsTheWindow) {
   xtest::PressButton(1, false);
   PumpFor(200);
   EXPECT_EQ(w->GetPosition(), wxPoint(50, 30));
+}
+
+TEST_F(MainWindowTest, CancellingTheFolderBrowserStillSavesTheTypedFolder) {
+  MainWindow* w = Open();
+  auto* box = wxDynamicCast(w->FindWindow(1009), wxTextCtrl);
+  ASSERT_NE(box, nullptr);
+  box->ChangeValue(dir_ / "typed");
+  // The browser is modal: while it runs this thread is inside its loop, so a
+  // second thread waits for it to appear and cancels it with a real Escape.
+  std::thread canceller([] {
+    for (int i = 0; i < 100 && xtest::FindWindowsByTitle("Output Folder").empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    xtest::Key("Escape");
+  });
+  xtest::MovePointer(446, 540);  // "browse"
+  PumpFor(150);
+  xtest::PressButton(1, true);
+  xtest::PressButton(1, false);
+  PumpFor(3000);
+  canceller.join();
+  PumpFor(200);
+  EXPECT_EQ(IniFile(folders_.settingsPath).ReadString("General", "FilePath", ""), dir_ / "typed");
+  EXPECT_EQ(w->outputFolder().utf8_string(), dir_ / "typed");
+  EXPECT_FALSE(fs::exists(dir_ / "typed"));  // saved, not created
 }
 
 TEST(HoverButton, ClickReachesTheParentWithoutAnyBitmap) {
