@@ -1,5 +1,7 @@
 #include "recording/capture_thread.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <exception>
 
@@ -90,6 +92,9 @@ void CaptureThread::Run() {
     return;
   }
   result.path = file.path;
+  // A second handle on the file: should its folder be deleted while this
+  // recording runs, the finished file is still reachable through it.
+  UniqueFd kept(::dup(file.fd.get()));
 
   // 2. The area, in whole groups of four pixels.
   const capture::ScreenRect r = capture::Normalise(config_.rect);
@@ -167,6 +172,14 @@ void CaptureThread::Run() {
 
   // 5. The end: the file is complete whatever ended the loop.
   Status finished = writer->Finish();
+  if (finished.ok() && kept) {
+    const std::string before = result.path;
+    finished = RestoreUnlinkedFile(kept.get(), config_.outputFolder, config_.randomSeed + 1,
+                                   result.path);
+    if (result.path != before)
+      std::fprintf(stderr, "murmurant: %s was deleted while recording; written again as %s\n",
+                   before.c_str(), result.path.c_str());
+  }
   result.picturesWritten = writer->videoPacketsWritten();
   result.lastIndex = clock.lastWritten();
   result.audioFrames = writer->audioPosition();

@@ -19,7 +19,9 @@ FloatingStopWindow::FloatingStopWindow(wxWindow* owner, const std::string& skinL
                            wxSize(kFloatingWidth, kFloatingHeight));
   stop_->LoadSkin(skinLittleFolder, "float_stop");
   stop_->SetToolTipText("Stop Record", true);
-  SetClientSize(kFloatingWidth, kFloatingHeight);
+  // Borderless, the frame's size is its client size already. Setting the
+  // client size again while the frame is still hidden leaves GTK a window of
+  // one pixel that later moves never grow back.
   Centre(wxBOTH);
 
   Bind(wxEVT_BUTTON, &FloatingStopWindow::OnStop, this, kStopButtonId);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "app/ini_file.h"
 #include "app/app_folders.h"
@@ -56,6 +57,50 @@ Status CreateOutputFile(const std::function<std::string()>& folderFor,
     lastError = path + ": " + std::strerror(errno);
   }
   return Status::Fail("no output file could be created (last tried " + lastError + ")");
+}
+
+Status RestoreUnlinkedFile(int fd, const std::function<std::string()>& folderFor,
+                           unsigned randomSeed, std::string& path) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return Status::Fail(path + ": " + std::strerror(errno));
+  if (st.st_nlink > 0) return Status::Ok();
+
+  // Back where it was, so the recordings list and the user find it: the
+  // folder is made again (one level) when only it went.
+  const auto slash = path.rfind('/');
+  CreatedFile copy;
+  if (slash != std::string::npos && slash > 0) {
+    ::mkdir(path.substr(0, slash).c_str(), 0755);
+    int again = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (again >= 0) {
+      copy.fd = UniqueFd(again);
+      copy.path = path;
+    }
+  }
+  if (!copy.fd) {
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (Status s = CreateOutputFile(folderFor, name, randomSeed, copy); !s.ok()) return s;
+  }
+  std::vector<char> buffer(1 << 20);
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Status::Fail(path + " (deleted): " + std::strerror(errno));
+    if (n == 0) break;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(copy.fd.get(), buffer.data() + done, n - done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        const std::string why = copy.path + ": " + std::strerror(errno);
+        ::unlink(copy.path.c_str());  // half a recording plays as a broken one
+        return Status::Fail(why);
+      }
+      done += w;
+    }
+    at += n;
+  }
+  path = copy.path;
+  return Status::Ok();
 }
 
 }  // namespace recording

@@ -50,4 +50,13 @@ inline constexpr int kTempNameAttempts = 8;
 Status CreateOutputFile(const std::function<std::string()>& folderFor,
                         const std::string& outputName, unsigned randomSeed, CreatedFile& out);
 
+// A file whose name went while it was written (its folder deleted, most
+// often) is still whole behind `fd`, an open descriptor of it. When it has no
+// name left, this copies it into a new file at `path` (its folder made again
+// when it is missing) or, when that cannot be made, into one made as
+// CreateOutputFile does, and sets `path` to the new file. Nothing happens
+// while the file still has a name.
+Status RestoreUnlinkedFile(int fd, const std::function<std::string()>& folderFor,
+                           unsigned randomSeed, std::string& path);
+
 }  // namespace recording

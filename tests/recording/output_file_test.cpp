@@ -68,3 +68,43 @@ TEST(OutputFile, GivesUpAfterABoundedNumberOfAttempts) {
   EXPECT_EQ(asked, recording::kTempNameAttempts + 1);
   EXPECT_NE(s.message().find("nonexistent-folder"), std::string::npos);
 }
+
+TEST(OutputFile, AFileWhoseFolderWasDeletedIsWrittenAgainWhereItWas) {
+  TempDir dir;
+  const std::string folder = dir / "parent/out";
+  std::filesystem::create_directories(folder);
+  std::filesystem::create_directory(dir / "fallback");
+  auto fallback = [&] { return dir / "fallback"; };
+  CreatedFile file;
+  ASSERT_TRUE(CreateOutputFile([&] { return folder; }, "a.avi", 1, file).ok());
+  std::string content(3 << 20, 'x');  // more than one copy block
+  content += "end";
+  ASSERT_EQ(::write(file.fd.get(), content.data(), content.size()),
+            static_cast<ssize_t>(content.size()));
+
+  std::string path = file.path;
+  ASSERT_TRUE(recording::RestoreUnlinkedFile(file.fd.get(), fallback, 1, path).ok());
+  EXPECT_EQ(path, file.path);  // still named: untouched
+
+  // Only the folder went: it is made again and the file is back under its name.
+  std::filesystem::remove_all(folder);
+  ASSERT_TRUE(recording::RestoreUnlinkedFile(file.fd.get(), fallback, 1, path).ok());
+  EXPECT_EQ(path, file.path);
+  EXPECT_TRUE(ReadFile(path) == content);
+
+  // Its parent went too: the fallback folder takes it.
+  CreatedFile second;
+  ASSERT_TRUE(CreateOutputFile([&] { return dir / "parent/out"; }, "b.avi", 1, second).ok());
+  ASSERT_EQ(::write(second.fd.get(), "bee", 3), 3);
+  std::filesystem::remove_all(dir / "parent");
+  std::string moved = second.path;
+  ASSERT_TRUE(recording::RestoreUnlinkedFile(second.fd.get(), fallback, 1, moved).ok());
+  EXPECT_EQ(moved, dir / "fallback/b.avi");
+  EXPECT_EQ(ReadFile(moved), "bee");
+
+  // Nowhere to write it again: the failure says so.
+  std::filesystem::remove_all(dir / "fallback");
+  std::filesystem::remove_all(dir / "parent");
+  std::string lost = second.path;
+  EXPECT_FALSE(recording::RestoreUnlinkedFile(second.fd.get(), fallback, 1, lost).ok());
+}

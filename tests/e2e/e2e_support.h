@@ -1,0 +1,93 @@
+#pragma once
+// What the whole-program tests share: the sound server asked through its own
+// command-line client, real clicks, and recordings read back once the
+// capture thread has finished them.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "avi_check.h"
+#include "support/sandbox.h"
+#include "support/x_screen.h"
+
+namespace e2e {
+
+// Standard output of a shell command, without the trailing newline.
+inline std::string CommandOutput(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    ::pclose(pipe);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+inline bool LoopbackSinkExists() {
+  return std::system("pactl list short sinks | grep -q plovander_loopline") == 0;
+}
+
+// The loopback's playback side exists once the engine runs.
+inline bool WaitForLoopbackSink(int ms) {
+  for (int waited = 0; waited < ms; waited += 100) {
+    if (LoopbackSinkExists()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+inline void Click(int x, int y) {
+  xtest::MovePointer(x, y);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  xtest::PressButton(1, true);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  xtest::PressButton(1, false);
+}
+
+inline bool Viewable(const std::string& title) {
+  for (const auto& w : xtest::FindWindowsByTitle(title))
+    if (w.viewable) return true;
+  return false;
+}
+
+// Polls until `pred` holds or `ms` have passed.
+template <class Pred>
+bool WaitFor(Pred pred, int ms) {
+  for (int waited = 0;; waited += 100) {
+    if (pred()) return true;
+    if (waited >= ms) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+struct Recording {
+  std::filesystem::path path;
+  avicheck::Contents contents;
+};
+
+// The one recording in the sandbox's output folder, read back once its
+// length has stopped changing (the capture thread finishes the file a moment
+// after the stop) and FFmpeg opens it. Empty when none settles within `ms`.
+inline std::optional<Recording> WaitForFinishedRecording(const Sandbox& box, int ms) {
+  std::uintmax_t lastSize = 0;
+  for (int waited = 0; waited < ms; waited += 250) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    auto files = box.Recordings();
+    if (files.size() != 1) continue;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(files[0], ec);
+    if (ec || size == 0 || size != lastSize) {
+      lastSize = ec ? 0 : size;
+      continue;
+    }
+    Recording r{files[0], avicheck::Read(files[0])};
+    if (r.contents.opened) return r;
+  }
+  return std::nullopt;
+}
+
+}  // namespace e2e

@@ -1,0 +1,264 @@
+// Things going wrong around a recording that is under way: the call client
+// dies, the microphone goes, the output folder is deleted, the user closes the
+// program. The real recorder runs with its audio engine and the call-client
+// double; faults are made the way they happen on a desktop and input is real.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "audio/sound_test_support.h"
+#include "e2e_support.h"
+#include "recording/floating_placement.h"
+#include "support/program.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kBin = MURMURANT_BIN_DIR;
+constexpr double kFarHz = 440, kNearHz = 1000;
+// Where the double's window is, and what "record fixed" records of it.
+constexpr const char* kClientGeometry = "402x302+600+200";
+constexpr capture::ScreenRect kRecordedRect{600, 200, 999, 499};  // rounded to 400 x 300
+
+// Every file that ends a recording has to play: both streams there, every
+// packet decodes, pictures and sound in it.
+void ExpectPlayable(const e2e::Recording& r) {
+  EXPECT_EQ(r.contents.videoStreams, 1) << r.path;
+  EXPECT_EQ(r.contents.audioStreams, 1) << r.path;
+  EXPECT_EQ(r.contents.decodeErrors, 0) << r.path;
+  EXPECT_GT(r.contents.pictures, 10) << r.path;
+  EXPECT_GT(r.contents.samples.size(), 0u) << r.path;
+}
+
+double VideoSeconds(const avicheck::Contents& c) { return (c.lastVideoPts + 1) / 25.0; }
+double AudioSeconds(const avicheck::Contents& c) { return c.samples.size() / 2.0 / 48000.0; }
+
+class Faults : public ::testing::Test {
+ protected:
+  void SetUp() override { xtest::MovePointer(1200, 1000); }
+  void TearDown() override {
+    if (HasFailure())
+      std::printf("--- murmurant.log:\n%s\n", ReadFile(box_.dir / "murmurant.log").c_str());
+  }
+
+  void StartClient() {
+    client_ = std::make_unique<ChildProgram>(
+        std::vector<std::string>{SKYPE_DOUBLE_PATH, "--log", box_.dir / "client.log",
+                                 "--geometry", kClientGeometry},
+        box_.env());
+    ASSERT_TRUE(client_->started());
+    ASSERT_TRUE(xtest::WaitForWindow("Skype", 10000)) << "the double shows no window";
+  }
+
+  // The recorder with its engine, and a call playing into both sides.
+  void StartRecorderAndCall() {
+    recorder_ = std::make_unique<ChildProgram>(std::vector<std::string>{kBin + "/murmurant"},
+                                               box_.env(), box_.dir / "murmurant.log");
+    ASSERT_TRUE(recorder_->started());
+    ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 20000)) << "no main window";
+    ASSERT_TRUE(e2e::WaitForLoopbackSink(8000)) << "the audio engine made no loopback device";
+    far_ = std::make_unique<soundtest::Player>("plovander_loopline",
+                                               soundtest::Tone(14, kFarHz, kFarHz));
+    near_ = std::make_unique<soundtest::Player>(soundtest::MicSink(),
+                                                soundtest::Tone(14, kNearHz, kNearHz));
+    ASSERT_TRUE(far_->started() && near_->started());
+  }
+
+  // A click on "record fixed"; true once the capture has begun (the floating
+  // Stop window comes up with the first picture).
+  bool RecordFixed() {
+    e2e::Click(37, 55);
+    return e2e::WaitFor([] { return e2e::Viewable("Stop Record"); }, 5000);
+  }
+
+  bool RecorderRunning() { return recorder_ && recorder_->running(); }
+
+  Sandbox box_;
+  std::unique_ptr<ChildProgram> client_;
+  std::unique_ptr<ChildProgram> recorder_;
+  std::unique_ptr<soundtest::Player> far_, near_;
+};
+
+// Unloads the harness's "microphone" source for its life and puts it back
+// (as the default source) afterwards, so later tests still speak into it.
+class MicrophoneRemoved {
+ public:
+  MicrophoneRemoved() {
+    module_ = e2e::CommandOutput(
+        "pactl list short modules | awk '$2 == \"module-remap-source\" && "
+        "/source_name=microphone/ {print $1}'");
+    removed_ = !module_.empty() &&
+               std::system(("pactl unload-module " + module_).c_str()) == 0;
+  }
+  ~MicrophoneRemoved() {
+    const std::string load =
+        "pactl load-module module-remap-source source_name=microphone master=" +
+        soundtest::MicSink() +
+        ".monitor source_properties=device.description=Microphone"
+        " >/dev/null && pactl set-default-source microphone";
+    if (removed_ && std::system(load.c_str()) != 0) ADD_FAILURE() << "microphone not put back";
+  }
+  MicrophoneRemoved(const MicrophoneRemoved&) = delete;
+  MicrophoneRemoved& operator=(const MicrophoneRemoved&) = delete;
+  bool removed() const { return removed_; }
+
+ private:
+  std::string module_;
+  bool removed_ = false;
+};
+
+bool SourceExists(const std::string& name) {
+  return std::system(("pactl list short sources | cut -f2 | grep -qx " + name).c_str()) == 0;
+}
+
+}  // namespace
+
+TEST_F(Faults, CallClientKilledMidRecordingLeavesTheProgramUpAndF9EndsAPlayableFile) {
+  StartClient();
+  StartRecorderAndCall();
+  ASSERT_TRUE(RecordFixed()) << "the recording did not start";
+  std::this_thread::sleep_for(1500ms);
+
+  ::kill(client_->pid(), SIGKILL);
+  ASSERT_TRUE(client_->WaitExit(3000));
+  std::this_thread::sleep_for(1500ms);  // the program notices the client has gone
+  ASSERT_TRUE(RecorderRunning());
+
+  xtest::Key("F9");
+  auto recording = e2e::WaitForFinishedRecording(box_, 8000);
+  ASSERT_TRUE(recording) << "no finished recording";
+  ExpectPlayable(*recording);
+  EXPECT_NEAR(VideoSeconds(recording->contents), 3.0, 1.0);
+  EXPECT_LT(std::abs(VideoSeconds(recording->contents) - AudioSeconds(recording->contents)), 0.3);
+  // The floating Stop window goes with the recording, whichever way it ended.
+  EXPECT_TRUE(e2e::WaitFor([] { return !e2e::Viewable("Stop Record"); }, 3000));
+  EXPECT_TRUE(RecorderRunning());
+}
+
+TEST_F(Faults, MicrophoneRemovedMidRecordingKeepsTheFarSideAndEndsAPlayableFile) {
+  StartClient();
+  StartRecorderAndCall();
+  ASSERT_TRUE(RecordFixed()) << "the recording did not start";
+  std::this_thread::sleep_for(1500ms);
+  {
+    MicrophoneRemoved gone;
+    ASSERT_TRUE(gone.removed()) << "no microphone module to remove";
+    ASSERT_FALSE(SourceExists("microphone"));
+    std::this_thread::sleep_for(2s);
+    ASSERT_TRUE(RecorderRunning());
+    xtest::Key("F9");
+    auto recording = e2e::WaitForFinishedRecording(box_, 8000);
+    ASSERT_TRUE(recording) << "no finished recording";
+    ExpectPlayable(*recording);
+    // The far side drives the sound: it goes on to the end without the near side.
+    const double video = VideoSeconds(recording->contents);
+    const double audio = AudioSeconds(recording->contents);
+    std::printf("without the microphone: video %.3f s, audio %.3f s\n", video, audio);
+    EXPECT_NEAR(video, 3.5, 1.0);
+    EXPECT_LT(std::abs(video - audio), 0.3);
+    const auto* pcm = reinterpret_cast<const std::uint8_t*>(recording->contents.samples.data());
+    const size_t bytes = recording->contents.samples.size() * 2;
+    const size_t lastSecond = std::min<size_t>(bytes, 48000 * 4);
+    EXPECT_GT(soundtest::Energy(pcm + bytes - lastSecond, lastSecond, 0, kFarHz), 1e5)
+        << "the far side stopped with the microphone";
+    EXPECT_TRUE(RecorderRunning());
+  }
+  EXPECT_TRUE(SourceExists("microphone"));
+}
+
+TEST_F(Faults, OutputFolderDeletedMidRecordingStillLeavesAPlayableFileThere) {
+  StartRecorderAndCall();  // no call client: the default area is recorded
+  ASSERT_TRUE(RecordFixed()) << "the recording did not start";
+  std::this_thread::sleep_for(1s);
+
+  const fs::path folder = box_.dir / "home/PlovanderOutput";
+  const auto before = box_.Recordings();
+  ASSERT_EQ(before.size(), 1u);
+  fs::remove_all(folder);
+  ASSERT_FALSE(fs::exists(folder));
+  std::this_thread::sleep_for(1500ms);
+  ASSERT_TRUE(RecorderRunning());
+
+  xtest::Key("F9");
+  // The file open while its folder went is written out again where it was,
+  // so the list's path is true again.
+  auto recording = e2e::WaitForFinishedRecording(box_, 8000);
+  ASSERT_TRUE(recording) << "the recording was lost with its folder";
+  EXPECT_EQ(recording->path, before[0]);
+  ExpectPlayable(*recording);
+  EXPECT_NEAR(VideoSeconds(recording->contents), 2.5, 1.0);
+  EXPECT_TRUE(RecorderRunning());
+}
+
+TEST_F(Faults, ClosingTheMainWindowMidRecordingFinishesTheFileAndPutsTheSoundBack) {
+  StartClient();
+  StartRecorderAndCall();
+  const std::string engine = e2e::CommandOutput(
+      "pgrep -P " + std::to_string(recorder_->pid()) + " -x audiotrans");
+  ASSERT_FALSE(engine.empty()) << "no audio engine under the program";
+  ASSERT_TRUE(e2e::WaitFor(
+      [] { return e2e::CommandOutput("pactl get-default-sink") == "plovander_loopline"; }, 5000))
+      << "the loopback never became the default";
+  ASSERT_TRUE(RecordFixed()) << "the recording did not start";
+  std::this_thread::sleep_for(2s);
+
+  // The main window stays on the screen while recording; its close button.
+  ASSERT_TRUE(e2e::Viewable("Murmurant"));
+  e2e::Click(490, 14);
+  auto status = recorder_->WaitExit(6000);
+  ASSERT_TRUE(status) << "the program did not end after its window was closed";
+  EXPECT_EQ(*status, 0);
+
+  auto recording = e2e::WaitForFinishedRecording(box_, 3000);
+  ASSERT_TRUE(recording) << "no finished recording";
+  ExpectPlayable(*recording);
+  EXPECT_NEAR(VideoSeconds(recording->contents), 2.0, 1.0);
+  EXPECT_NE(e2e::CommandOutput("pactl get-default-sink"), "plovander_loopline");
+  // Ended: gone, or a zombie waiting for whoever adopted it.
+  auto engineEnded = [&] {
+    return !fs::exists("/proc/" + engine) ||
+           e2e::CommandOutput("ps -o stat= -p " + engine).starts_with("Z");
+  };
+  EXPECT_TRUE(e2e::WaitFor(engineEnded, 3000))
+      << "the audio engine outlived the program";
+  EXPECT_TRUE(e2e::WaitFor([] { return !e2e::LoopbackSinkExists(); }, 3000));
+}
+
+TEST_F(Faults, FloatingStopStandsBesideTheRecordedAreaAndItsClickEndsTheRecording) {
+  StartClient();
+  StartRecorderAndCall();
+  ASSERT_TRUE(RecordFixed()) << "the recording did not start";
+
+  auto floating = xtest::WaitForWindow("Stop Record", 2000);
+  ASSERT_TRUE(floating);
+  const auto at = recording::FloatingStopPlacement(kRecordedRect, 1280, 1024);
+  ASSERT_TRUE(at);
+  EXPECT_EQ(floating->x, at->x);  // below the area, right-aligned
+  EXPECT_EQ(floating->y, at->y);
+  EXPECT_EQ(floating->width, recording::kFloatingWidth);
+  EXPECT_EQ(floating->height, recording::kFloatingHeight);
+  std::this_thread::sleep_for(2s);
+
+  e2e::Click(floating->x + floating->width / 2, floating->y + floating->height / 2);
+  auto recording = e2e::WaitForFinishedRecording(box_, 8000);
+  ASSERT_TRUE(recording) << "the floating Stop did not end the recording";
+  ExpectPlayable(*recording);
+  EXPECT_NEAR(VideoSeconds(recording->contents), 2.0, 1.0);
+  EXPECT_TRUE(e2e::WaitFor([] { return !e2e::Viewable("Stop Record"); }, 3000));
+  EXPECT_TRUE(xtest::WaitForWindow("Murmurant", 3000)) << "the main window did not come back";
+  EXPECT_TRUE(RecorderRunning());
+}
+
+TEST_F(Faults, F9WhileIdleRecordsNothing) {
+  StartRecorderAndCall();
+  std::this_thread::sleep_for(500ms);
+  xtest::Key("F9");
+  std::this_thread::sleep_for(2s);  // a recording would have its file by now
+  EXPECT_TRUE(box_.Recordings().empty());
+  EXPECT_FALSE(e2e::Viewable("Stop Record"));
+  EXPECT_TRUE(RecorderRunning());
+}
