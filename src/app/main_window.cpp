@@ -69,6 +69,9 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_BUTTON(ids::kRecordCustom, MainWindow::OnRecordCustom)
   EVT_BUTTON(ids::kStop, MainWindow::OnStopCommand)
   EVT_BUTTON(ids::kConverter, MainWindow::OnConverterCommand)
+  EVT_BUTTON(ids::kConvert, MainWindow::OnConvert)
+  EVT_BUTTON(ids::kConvertStop, MainWindow::OnConvertStop)
+  EVT_COMMAND(wxID_ANY, WM_CONVERT_PROGRESS, MainWindow::OnConvertProgress)
   EVT_COMMAND(wxID_ANY, WM_USER_RECORDSTART_MSG, MainWindow::OnRecordStartMsg)
   EVT_COMMAND(wxID_ANY, WM_USER_RECORDINTERRUPTED_MSG, MainWindow::OnRecordInterruptedMsg)
   EVT_COMMAND(wxID_ANY, WM_USER_SAVECURSOR_MSG, MainWindow::OnSaveCursorMsg)
@@ -89,7 +92,9 @@ MainWindow::MainWindow(AppFolders folders)
   recordingIcon_ = LoadIcon(folders_.skinFolder + "res/225.bmp");
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  if (convertWorker_.joinable()) convertWorker_.join();
+}
 
 bool MainWindow::OnInitDialog() {
   // 1. Controls exist and are bound to their ids.

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_folders.h"
@@ -206,6 +207,13 @@ class MainWindow : public wxFrame {
   void OnListDoubleClick(wxCommandEvent& event);
   void OnDeleteSelected(wxCommandEvent& event);
   void OnClearList(wxCommandEvent& event);
+
+  // Conversion commands on hidden controls (main_window_convert.cpp).
+  void OnConvert(wxCommandEvent& event);
+  void OnConvertStop(wxCommandEvent& event);
+  void OnConvertProgress(wxCommandEvent& event);
+  std::thread convertWorker_;
+  wxString convertPercentText_;
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -28,3 +28,5 @@ wxDECLARE_EVENT(WM_USER_RECORDSTART_MSG, wxCommandEvent);
 wxDECLARE_EVENT(WM_USER_RECORDINTERRUPTED_MSG, wxCommandEvent);
 wxDECLARE_EVENT(WM_USER_SAVECURSOR_MSG, wxCommandEvent);
 wxDECLARE_EVENT(WM_USER_GENERIC_MSG, wxCommandEvent);
+// Conversion progress: the percentage in the extra-long field (lParam).
+wxDECLARE_EVENT(WM_CONVERT_PROGRESS, wxCommandEvent);

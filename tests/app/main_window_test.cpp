@@ -1,5 +1,6 @@
 // The main window inside the test process, driven by real X input (XTest).
 #include <gtest/gtest.h>
+#include <wx/gauge.h>
 #include <wx/textctrl.h>
 
 #include <filesystem>
@@ -7,6 +8,7 @@
 
 #include "app/ini_file.h"
 #include "app/main_window.h"
+#include "app/window_messages.h"
 #include "support/temp_dir.h"
 #include "support/wx_env.h"
 #include "support/x_screen.h"
@@ -141,6 +143,27 @@ TEST_F(MainWindowTest, CancellingTheFolderBrowserStillSavesTheTypedFolder) {
   EXPECT_EQ(IniFile(folders_.settingsPath).ReadString("General", "FilePath", ""), dir_ / "typed");
   EXPECT_EQ(w->outputFolder().utf8_string(), dir_ / "typed");
   EXPECT_FALSE(fs::exists(dir_ / "typed"));  // saved, not created
+}
+
+TEST_F(MainWindowTest, HiddenConversionCommandsDriveTheProgressBar) {
+  MainWindow* w = Open();
+  auto* bar = wxDynamicCast(w->FindWindow(1018), wxGauge);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_FALSE(bar->IsShown());
+  auto command = [&](int id) {
+    wxCommandEvent click(wxEVT_BUTTON, id);
+    w->FindWindow(id)->ProcessWindowEvent(click);
+  };
+  command(1002);  // convert: bar shown at 0
+  EXPECT_TRUE(bar->IsShown());
+  EXPECT_EQ(bar->GetValue(), 0);
+  auto* progress = new wxCommandEvent(WM_CONVERT_PROGRESS);
+  progress->SetExtraLong(40);
+  wxQueueEvent(w, progress);
+  EXPECT_TRUE(PumpUntil([&] { return bar->GetValue() == 40; }));
+  command(1003);  // stop: hidden and back to 0
+  EXPECT_FALSE(bar->IsShown());
+  EXPECT_EQ(bar->GetValue(), 0);
 }
 
 TEST(HoverButton, ClickReachesTheParentWithoutAnyBitmap) {
