@@ -167,6 +167,8 @@ class MainWindow : public wxFrame {
   // For the glue and tests that drive a recording.
   recording::RecordingController* recorder() const { return recorder_.get(); }
   wxString elapsedText() const;
+  // True while the window shows the recording icon of the blink.
+  bool showingRecordingIcon() const;
  private:
   std::unique_ptr<recording::RecordingPorts> recorderPorts_;
   std::unique_ptr<recording::RecordingController> recorder_;

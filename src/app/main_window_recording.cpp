@@ -259,6 +259,10 @@ void MainWindow::OnBlinkTick(wxTimerEvent&) {
 
 wxString MainWindow::elapsedText() const { return elapsedBox_->GetValue(); }
 
+bool MainWindow::showingRecordingIcon() const {
+  return recordingIcon_.IsOk() && GetIcon().IsSameAs(recordingIcon_);
+}
+
 void MainWindow::FinishRecordingForExit() {
   if (recorder_) recorder_->FinishForExit();
 }

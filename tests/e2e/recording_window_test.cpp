@@ -45,12 +45,19 @@ TEST(RecordingWindow, StopAddsOneRowWithNameAndLengthAndSaysReady) {
   xtest::PressButton(1, false);
   ASSERT_TRUE(PumpUntil([&] { return window->recorder()->recording(); }, 5000));
   EXPECT_EQ(window->statusText(), "Recording");
-  PumpFor(2300);
+  // The icon blinks while recording: both faces show within two seconds.
+  bool sawRecording = false, sawNormal = false;
+  for (int i = 0; i < 23; ++i) {
+    PumpFor(100);
+    (window->showingRecordingIcon() ? sawRecording : sawNormal) = true;
+  }
+  EXPECT_TRUE(sawRecording && sawNormal);
   EXPECT_EQ(window->elapsedText(), "00:00:02");
 
   xtest::Key("F9");
   ASSERT_TRUE(PumpUntil([&] { return !window->recorder()->recording(); }, 3000));
   EXPECT_EQ(window->statusText(), "Ready");
+  EXPECT_FALSE(window->showingRecordingIcon());
   const auto& items = window->mediaList()->model().items();
   ASSERT_EQ(items.size(), 1u);
   EXPECT_TRUE(std::regex_match(items[0].fileName,
