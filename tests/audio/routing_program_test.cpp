@@ -11,6 +11,7 @@
 #include "support/program.h"
 #include "support/temp_dir.h"
 #include "support/x_screen.h"
+#include "sound_test_support.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;

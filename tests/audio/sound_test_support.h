@@ -14,8 +14,16 @@
 #include <string>
 #include <vector>
 
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
 #include "audio/wave_stream.h"
 #include "platform/process.h"
+#include "platform/process_snapshot.h"
+#include "platform/sound_server.h"
 #include "support/temp_dir.h"
 
 namespace soundtest {
@@ -120,5 +128,41 @@ inline std::string DeviceId(const std::vector<platform::WaveDeviceInfo>& devices
     if (devices[i].name.find(part) != std::string::npos) return std::to_string(i);
   return {};
 }
+
+// The value of one environment variable of another process, "" when unset
+// or unreadable.
+inline std::string EnvironmentOf(pid_t pid, const std::string& name) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/environ", std::ios::binary);
+  std::string entry;
+  while (std::getline(in, entry, '\0'))
+    if (entry.compare(0, name.size() + 1, name + "=") == 0) return entry.substr(name.size() + 1);
+  return {};
+}
+
+// Earlier tests of the suite may have killed a recorder, which leaves its
+// engine running and the loopback the default playback device, as designed.
+// Tests here start from the harness's own state: no engine on this sound
+// server and the harness's default devices.
+class SoundEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const char* server = std::getenv("PULSE_SERVER");
+    for (const auto& p : platform::ProcessSnapshot()) {
+      if (p.exeName != "audiotrans" || !server || EnvironmentOf(p.pid, "PULSE_SERVER") != server)
+        continue;
+      kill(p.pid, SIGTERM);
+      for (int i = 0; i < 100 && std::filesystem::exists("/proc/" + std::to_string(p.pid)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      kill(p.pid, SIGKILL);
+    }
+    if (auto s = platform::SoundServer::Connect("test set-up")) {
+      s->SetDefaultSink("speakers");
+      s->SetDefaultSource("microphone");
+    }
+  }
+};
+
+inline ::testing::Environment* const kSoundEnvironment =
+    ::testing::AddGlobalTestEnvironment(new SoundEnvironment);
 
 }  // namespace soundtest
