@@ -51,5 +51,8 @@ void MainWindow::ShutdownAudio() {
   defaultDevices_.Restore();
   // Lets the call client follow the restored default before the loopback goes.
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  audio::AudioEngine::Stop(messageWindow_ ? messageWindow_->id() : 0);
+  // The engine we started is waited for briefly, so that it has removed its
+  // device (and is reaped) by the time the program is gone.
+  if (audio::AudioEngine::Stop(messageWindow_ ? messageWindow_->id() : 0))
+    audioEngine_.WaitEnded(std::chrono::milliseconds(1500));
 }
