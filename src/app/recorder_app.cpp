@@ -36,6 +36,10 @@ bool RecorderApp::OnInit() {
         sig,
         [](gpointer) -> gboolean {
           if (wxWindow* top = wxTheApp ? wxTheApp->GetTopWindow() : nullptr) top->Close();
+          // The closed window is deleted in idle time, and a signal is no
+          // event that brings idle time: without this nudge an otherwise
+          // quiet program stays up with its window.
+          wxWakeUpIdle();
           return G_SOURCE_CONTINUE;
         },
         nullptr);

@@ -41,8 +41,11 @@ class Faults : public ::testing::Test {
  protected:
   void SetUp() override { xtest::MovePointer(1200, 1000); }
   void TearDown() override {
-    if (HasFailure())
-      std::printf("--- murmurant.log:\n%s\n", ReadFile(box_.dir / "murmurant.log").c_str());
+    if (!HasFailure()) return;
+    for (const char* log : {"murmurant.log", "client.log"})
+      std::printf("--- %s:\n%s\n", log, ReadFile(box_.dir / log).c_str());
+    std::printf("--- windows on %s:\n%s\n", std::getenv("DISPLAY"),
+                e2e::CommandOutput("xwininfo -root -children | grep '\"'").c_str());
   }
 
   void StartClient() {

@@ -32,20 +32,24 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
 
 # --- X server -------------------------------------------------------------
-display=""
-for n in $(seq 90 140); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
-done
-if [ -z "$display" ]; then echo "harness: no free X display number" >&2; exit 1; fi
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -ac >"$work/xvfb.log" 2>&1 &
+# The server picks a free display number itself and reports it when it is
+# ready: harnesses started at the same moment, picking numbers by looking for
+# free lock files, would otherwise end up sharing one server.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac \
+  3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-export DISPLAY=":$display"
 for _ in $(seq 1 100); do
-  xdpyinfo >/dev/null 2>&1 && break
+  grep -q '[0-9]' "$work/display" 2>/dev/null && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
   sleep 0.1
 done
-if ! xdpyinfo >/dev/null 2>&1; then
+display=$(tr -dc '0-9' <"$work/display" 2>/dev/null)
+if [ -z "$display" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
   echo "harness: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1
+fi
+export DISPLAY=":$display"
+if ! xdpyinfo >/dev/null 2>&1; then
+  echo "harness: Xvfb does not answer on $DISPLAY" >&2; cat "$work/xvfb.log" >&2; exit 1
 fi
 
 # --- PulseAudio -------------------------------------------------------------
