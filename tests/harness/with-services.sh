@@ -35,7 +35,9 @@ chmod 700 "$XDG_RUNTIME_DIR"
 # The server picks a free display number itself and reports it when it is
 # ready: harnesses started at the same moment, picking numbers by looking for
 # free lock files, would otherwise end up sharing one server.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac \
+# -noreset: between tests every client leaves; a reset then would race the
+# next program's connection.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac -noreset \
   3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 1 100); do
