@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${MURMURANT_BUILD_DIR:-$root/build}
 "$root/scripts/setup-debian.sh"
 "$root/scripts/build.sh"
-out=${MURMURANT_DEMO_OUT:-$root/docs/demo}
+out=${MURMURANT_DEMO_OUT:-$build/demo}
 mkdir -p "$out"
 
 demo() {
