@@ -14,6 +14,7 @@
 #include "ui/bitmap_progress_ctrl.h"
 #include "ui/bitmap_slider_static.h"
 #include "ui/skin_list_ctrl.h"
+#include "main_window_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -21,26 +22,13 @@ namespace {
 
 constexpr int kHeaderHeight = 24;
 
-class RecordingsListTest : public ::testing::Test {
+class RecordingsListTest : public MainWindowFixture {
  protected:
   void SetUp() override {
-    fs::create_directories(dir_ / "prog");
-    fs::create_directories(dir_ / "home");
-    fs::create_directory_symlink(std::string(MURMURANT_SOURCE_DIR) + "/skin", dir_ / "prog/skin");
-    folders_ = AppFolders::Resolve(dir_ / "prog", dir_ / "home", dir_ / "home/.config",
-                                   dir_ / "home/.local/share", true);
-    xtest::MovePointer(1200, 1000);
-    window_ = new MainWindow(folders_);
-    window_->OnInitDialog();
-    window_->Show();
-    EXPECT_TRUE(PumpUntil([&] { return window_->IsShownOnScreen(); }));
-    PumpFor(300);
+    MainWindowFixture::SetUp();
+    Open();
     list_ = window_->mediaList();
     ASSERT_NE(list_, nullptr);
-  }
-  void TearDown() override {
-    window_->Destroy();
-    PumpFor(100);
   }
 
   // A real click at a point of the list's client area.
@@ -68,9 +56,6 @@ class RecordingsListTest : public ::testing::Test {
     return dark;
   }
 
-  TempDir dir_;
-  AppFolders folders_;
-  MainWindow* window_ = nullptr;
   MediaList* list_ = nullptr;
 };
 

@@ -8,6 +8,7 @@
 
 #include "app/ini_file.h"
 #include "app/main_window.h"
+#include "main_window_fixture.h"
 #include "app/window_messages.h"
 #include "support/temp_dir.h"
 #include "support/wx_env.h"
@@ -18,35 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directories(dir_ / "prog");
-    fs::create_directories(dir_ / "home");
-    fs::create_directory_symlink(std::string(MURMURANT_SOURCE_DIR) + "/skin", dir_ / "prog/skin");
-    folders_ = AppFolders::Resolve(dir_ / "prog", dir_ / "home", dir_ / "home/.config",
-                                   dir_ / "home/.local/share", true);
-    xtest::MovePointer(1200, 1000);
-  }
-  void TearDown() override {
-    if (window_) {
-      window_->Destroy();
-      PumpFor(100);
-    }
-  }
-  MainWindow* Open() {
-    window_ = new MainWindow(folders_);
-    window_->OnInitDialog();
-    window_->Show();
-    EXPECT_TRUE(PumpUntil([&] { return window_->IsShownOnScreen(); }));
-    PumpFor(300);
-    return window_;
-  }
-
-  TempDir dir_;
-  AppFolders folders_;
-  MainWindow* window_ = nullptr;
-};
+class MainWindowTest : public MainWindowFixture {};
 
 }  // namespace
 
