@@ -1,9 +1,10 @@
 // The capture thread's audio step against plain memory copying of the same
 // bytes, in one run, with the ratio printed at the end.
 //
-// One step here is what happens per far-side buffer while recording: a
-// 48,000-byte block goes into each ring (the UI thread's part), then the
-// capture thread drains both rings and mixes them into one stereo chunk.
+// One step here is what happens per stream buffer while recording: a
+// 48,000-byte block goes into each side's ring with its capture time (the
+// drain thread's part), then the capture thread drains both rings and mixes
+// them into one stereo chunk.
 // The baseline copies the same 96,000 bytes of sound with memcpy.
 #include <benchmark/benchmark.h>
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "audio/audio_ring.h"
+#include "audio/call_mixer.h"
 
 namespace {
 
@@ -26,13 +28,17 @@ std::vector<std::uint8_t> Noise(std::size_t n, unsigned seed) {
 }
 
 void BM_RingWriteDrainAndMix(benchmark::State& state) {
-  audio::AudioRing remote, local;
+  audio::CallSide farSide, nearSide;
+  audio::SideWriter farIn(farSide), nearIn(nearSide);
   audio::AudioMixer mixer;
+  std::int64_t capturedEnd = 1'000'000'000'000;
+  mixer.Begin(capturedEnd, farSide, nearSide);
   const auto far = Noise(kBlock, 1), near = Noise(kBlock, 2);
   for (auto _ : state) {
-    remote.Write(far);
-    local.Write(near);
-    auto chunk = mixer.DrainAndMix(remote, local);
+    capturedEnd += audio::NsForBytes(kBlock);
+    farIn.Write(far, capturedEnd);
+    nearIn.Write(near, capturedEnd);
+    auto chunk = mixer.DrainAndMix(farSide, nearSide);
     benchmark::DoNotOptimize(chunk.data());
     benchmark::ClobberMemory();
   }

@@ -10,8 +10,11 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/capture_windows.h"
 #include "app/control_ids.h"
 #include "app/main_layout.h"
+#include "app/recording_indicators.h"
+#include "app/recording_ports.h"
 #include "app/window_messages.h"
 #include "platform/glib_fd_watch.h"
 #include "platform/hot_keys.h"
@@ -63,8 +66,6 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_BUTTON(ids::kHelp, MainWindow::OnHelp)
   EVT_TIMER(MainWindow::kConnectPollTimer, MainWindow::OnConnectPoll)
   EVT_TIMER(MainWindow::kRouteTimer, MainWindow::OnRouteTimer)
-  EVT_THREAD(msg::kRemoteAudioBlock, MainWindow::OnRemoteAudioBlock)
-  EVT_THREAD(msg::kLocalAudioBlock, MainWindow::OnLocalAudioBlock)
   EVT_BUTTON(ids::kRecordFixed, MainWindow::OnRecordFixed)
   EVT_BUTTON(ids::kRecordCustom, MainWindow::OnRecordCustom)
   EVT_BUTTON(ids::kStop, MainWindow::OnStopCommand)
@@ -75,8 +76,8 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_COMMAND(wxID_ANY, WM_USER_RECORDSTART_MSG, MainWindow::OnRecordStartMsg)
   EVT_COMMAND(wxID_ANY, WM_USER_RECORDINTERRUPTED_MSG, MainWindow::OnRecordInterruptedMsg)
   EVT_COMMAND(wxID_ANY, WM_USER_SAVECURSOR_MSG, MainWindow::OnSaveCursorMsg)
-  EVT_TIMER(MainWindow::kElapsedTimer, MainWindow::OnElapsedTick)
-  EVT_TIMER(MainWindow::kBlinkTimer, MainWindow::OnBlinkTick)
+  EVT_TIMER(RecordingIndicators::kElapsedTimer, MainWindow::OnElapsedTick)
+  EVT_TIMER(RecordingIndicators::kBlinkTimer, MainWindow::OnBlinkTick)
   EVT_SKINLIST_CLICK(ids::kList, MainWindow::OnListClick)
   EVT_SKINLIST_DCLICK(ids::kList, MainWindow::OnListDoubleClick)
   EVT_BUTTON(ids::kDelete, MainWindow::OnDeleteSelected)
@@ -133,15 +134,15 @@ bool MainWindow::OnInitDialog() {
   CreateMessageWindow();
   // 14. Hot keys: the default table, every slot registered.
   RegisterHotKeys();
-  // 15. Audio rings, empty; no streams yet.
-  SetupAudioRings();
+  // 15. The audio rings were allocated, empty, with the window; no streams
+  //     until a recording.
   // 16. The user's default devices, to put back at close.
   SaveDefaultDevices();
   // 17. Timer 1: its one tick routes playback to the loopback device.
   StartRouteTimer();
   // 18. Attach to the call client; timer 4 polls for the link.
   ConnectSkype();
-  // 19. The audio-collect flag was cleared with the audio rings (step 15).
+  // 19. No sound is kept until a recording's first picture.
   return true;
 }
 
@@ -294,8 +295,8 @@ void MainWindow::OnClose(wxCloseEvent& event) {
   // A recording under way ends first and its file is completed, so nothing
   // below pulls the rings or streams from under the capture thread.
   FinishRecordingForExit();
-  ReleaseRemoteRing();
-  elapsedTimer_.Stop();  // 2
-  ShutdownAudio();  // 3-6
+  ReleaseCallAudio();  // 1, 3
+  if (indicators_) indicators_->StopElapsed();  // 2
+  ShutdownAudio();  // 4-6
   Destroy();
 }

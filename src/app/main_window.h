@@ -18,24 +18,22 @@
 #include <vector>
 
 #include "app/app_folders.h"
-#include "app/capture_windows.h"
 #include "app/hot_key_table.h"
-#include "app/wave_event_sink.h"
-#include "audio/audio_ring.h"
+#include "audio/call_audio.h"
 #include "audio/device_routing.h"
-#include "audio/sample_buffer.h"
-#include "audio/wave_stream.h"
 #include "platform/x11_messaging.h"
 
 class BackgroundDrag;
+class CaptureWindows;
 class CHoverButton;
+class RecordingIndicators;
+class WindowRecordingPorts;
 class MediaList;
 class wxTextCtrl;
 namespace platform { class GlibMessagePump; }
 namespace skype { class SkypeLink; }
 namespace platform { class GlobalHotKeys; class GlibFdWatch; }
-namespace recording { class RecordingController; class RecordingPorts; class FloatingStopWindow; }
-namespace recording { struct CaptureConfig; }
+namespace recording { class RecordingController; class FloatingStopWindow; }
 
 class MainWindow : public wxFrame {
  public:
@@ -53,6 +51,8 @@ class MainWindow : public wxFrame {
   const wxString& statusText() const { return statusText_; }
   CHoverButton* button(int id) const;
   const AppFolders& folders() const { return folders_; }
+  // The status line (bottom left): "Recording", "Ready", or a report.
+  void SetStatusText(const wxString& text);
 
  private:
   void CreateControls();
@@ -70,8 +70,6 @@ class MainWindow : public wxFrame {
   void OnOpenFolder(wxCommandEvent& event);
   void OnMore(wxCommandEvent& event);
   void OnHelp(wxCommandEvent& event);
-
-  void SetStatusText(const wxString& text);
 
   AppFolders folders_;
   wxBitmap background_;
@@ -115,41 +113,29 @@ class MainWindow : public wxFrame {
   std::string lastCallStatus_;
 
   // Call sound (main_window_audio.cpp): the audio engine and the default
-  // devices for the program's life, the two rings the capture thread drains
-  // (far side, near side), and the input streams' notifications. The streams
-  // are made by a recording, with SetInputNotify(&waveEvents_,
-  // msg::kRemoteAudioBlock / msg::kLocalAudioBlock); they are declared after
-  // the sink so that they close before it goes.
+  // devices for the program's life, and the call audio that carries both
+  // sides of a call to the capture thread.
   static constexpr int kRouteTimer = 1;
   static constexpr int kRouteDelayMs = 900;
   void StartAudioEngine();
-  void SetupAudioRings();
   void SaveDefaultDevices();
   void StartRouteTimer();
   void OnRouteTimer(wxTimerEvent& event);
-  void OnRemoteAudioBlock(wxThreadEvent& event);
-  void OnLocalAudioBlock(wxThreadEvent& event);
-  void ReleaseRemoteRing();
+  void ReleaseCallAudio();
   void ShutdownAudio();
   audio::AudioEngine audioEngine_;
   audio::DefaultDevices defaultDevices_;
-  std::unique_ptr<audio::AudioRing> remoteRing_;
-  std::unique_ptr<audio::AudioRing> localRing_;
-  bool remoteRingReleased_ = false;
-  std::atomic<bool> audioCollect_{false};  // set by the capture thread's first frame
-  audio::SampleBuffer remoteBlock_;        // each handler's reused drain buffer
-  audio::SampleBuffer localBlock_;
-  WaveEventSink waveEvents_{this};
-  std::unique_ptr<audio::WaveStream> remoteStream_;
-  std::unique_ptr<audio::WaveStream> localStream_;
+  audio::CallAudio callAudio_;  // its rings are allocated with the window
   wxTimer routeTimer_{this, kRouteTimer};
 
-  // Recording (main_window_recording.cpp): the controller over this window's
-  // ports, timers 2 (elapsed seconds) and 3 (icon blink), the hot keys and
-  // the floating Stop window.
-  friend class MainWindowRecordingPorts;
-  static constexpr int kElapsedTimer = 2;
-  static constexpr int kBlinkTimer = 3;
+  // Capture source (main_window_capture.cpp): the region-selection window,
+  // the marker and the cursor hook, set up in OnInitDialog (step 11).
+  void SetupCapture();
+  void OnSaveCursorMsg(wxCommandEvent& event);
+  std::unique_ptr<CaptureWindows> capture_;
+
+  // Recording (main_window_recording.cpp): the controller over its ports,
+  // the indicators (timers 2 and 3), the hot keys and the floating Stop window.
   void SetupRecording();
   void RegisterHotKeys();
   void OnRecordFixed(wxCommandEvent& event);
@@ -170,31 +156,14 @@ class MainWindow : public wxFrame {
   // True while the window shows the recording icon of the blink.
   bool showingRecordingIcon() const;
  private:
-  std::unique_ptr<recording::RecordingPorts> recorderPorts_;
+  std::unique_ptr<RecordingIndicators> indicators_;
+  std::unique_ptr<WindowRecordingPorts> recorderPorts_;
   std::unique_ptr<recording::RecordingController> recorder_;
   recording::FloatingStopWindow* floating_ = nullptr;
-  wxTimer elapsedTimer_{this, kElapsedTimer};
-  wxTimer blinkTimer_{this, kBlinkTimer};
-  long long elapsedSeconds_ = 0;
-  int iconPhase_ = 0;
   HotKeyTable hotKeyTable_ = HotKeyTable::Defaults();
   bool hotKeyArmed_ = true;
   std::unique_ptr<platform::GlobalHotKeys> hotKeys_;
   std::unique_ptr<platform::GlibFdWatch> hotKeyWatch_;
-  unsigned captureGeneration_ = 0;  // tells a finished capture from the current one
-
-  // Capture source (main_window_capture.cpp): the region-selection window,
-  // the marker, the cursor hook. The recording path calls these.
-  void SetupCapture();                                  // OnInitDialog step 11
-  void ShowRegionSelection();                           // record custom
-  bool CancelRegionSelection();                         // hot key 2 while selecting
-  void InstallCursorHook();                             // record start
-  void UninstallCursorHook();                           // record interrupted / stop
-  void PrepareCapture(recording::CaptureConfig& config);  // marker window and move
-  void ShowMarkerAround(const capture::ScreenRect& recorded);  // capture started
-  void HideMarker();                                    // capture finished
-  void OnSaveCursorMsg(wxCommandEvent& event);
-  std::unique_ptr<CaptureWindows> capture_;
 
   // Recordings list (main_window_list.cpp).
  public:

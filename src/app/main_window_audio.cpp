@@ -1,24 +1,14 @@
 // The main window's share of call sound: the audio engine and the default
-// devices around the program's life, the two rings, and the handlers of the
-// input streams' notifications.
+// devices around the program's life, and the call audio that a recording
+// opens and closes.
 #include <chrono>
 #include <thread>
 
 #include "app/main_window.h"
-#include "audio/call_audio.h"
 
 // Start-up step 8: a fresh engine, so the loopback device exists before
 // anything looks for it. Blocks for the engine's start (about 8 s at most).
 void MainWindow::StartAudioEngine() { audioEngine_.Start(folders_.programFolder); }
-
-// Start-up steps 15 and 19: both rings allocated and empty; no streams yet,
-// and no sound is collected until a recording's first frame.
-void MainWindow::SetupAudioRings() {
-  remoteRing_ = std::make_unique<audio::AudioRing>();
-  localRing_ = std::make_unique<audio::AudioRing>();
-  remoteRingReleased_ = false;
-  audioCollect_ = false;
-}
 
 // Start-up step 16.
 void MainWindow::SaveDefaultDevices() { defaultDevices_.Save(); }
@@ -29,25 +19,12 @@ void MainWindow::StartRouteTimer() { routeTimer_.StartOnce(kRouteDelayMs); }
 
 void MainWindow::OnRouteTimer(wxTimerEvent&) { defaultDevices_.RouteToVirtualDevice(); }
 
-void MainWindow::OnRemoteAudioBlock(wxThreadEvent&) {
-  audio::DrainIntoRing(remoteStream_.get(), remoteBlock_,
-                       remoteRingReleased_ ? nullptr : remoteRing_.get(), audioCollect_);
-}
+// Close steps 1 and 3: the streams stop and no more sound enters the rings.
+// Any recording has finished its file before this.
+void MainWindow::ReleaseCallAudio() { callAudio_.Close(); }
 
-void MainWindow::OnLocalAudioBlock(wxThreadEvent&) {
-  audio::DrainIntoRing(localStream_.get(), localBlock_, localRing_.get(), audioCollect_);
-}
-
-// Close step 1. The ring takes no more sound from here on; its storage goes
-// with the window, after any capture thread still draining it has ended.
-void MainWindow::ReleaseRemoteRing() { remoteRingReleased_ = true; }
-
-// Close steps 3-6.
+// Close steps 4-6.
 void MainWindow::ShutdownAudio() {
-  if (remoteStream_) {
-    remoteStream_->StopInput();
-    remoteStream_.reset();  // closes the device; no notification follows
-  }
   defaultDevices_.Restore();
   // Lets the call client follow the restored default before the loopback goes.
   std::this_thread::sleep_for(std::chrono::milliseconds(200));

@@ -1,15 +1,10 @@
 // The main window's part of the capture source: its windows and the cursor
-// hook are set up in OnInitDialog (step 11), the hook's reports arrive as
-// WM_USER_SAVECURSOR_MSG, and the recording path calls the functions below
-// to show the selection, install the hook and show or hide the marker.
-#include <wx/app.h>
-#include <wx/log.h>
-
+// hook are set up in OnInitDialog (step 11), and the hook's reports arrive as
+// WM_USER_SAVECURSOR_MSG.
+#include "app/capture_windows.h"
 #include "app/main_window.h"
 #include "app/window_messages.h"
-#include "platform/x11_messaging.h"
 #include "platform/x11_window_control.h"
-#include "recording/capture_thread.h"
 #include "recording/recording_controller.h"
 
 namespace {
@@ -37,46 +32,9 @@ void MainWindow::SetupCapture() {
   };
   capture_ = std::make_unique<CaptureWindows>(screen.first, screen.second, std::move(actions),
                                               folders_.programFolder);
-  capture_->selection->SetCancelKey(WxKeyFor(hotKeyTable_.slot(2).key));
-  if (!capture_->hook.loaded())
-    wxLogDebug("cursor hook not loaded: %s", capture_->hook.loadError().c_str());
-}
-
-void MainWindow::ShowRegionSelection() {
-  if (capture_) capture_->selection->Begin();
-}
-
-bool MainWindow::CancelRegionSelection() { return capture_ && capture_->selection->Cancel(); }
-
-void MainWindow::InstallCursorHook() {
-  if (!capture_ || !messageWindow_) return;
-  capture_->hook.Install(messageWindow_->id(),
-                         platform::RegisterWindowMessage(msg::kSaveCursorName));
-}
-
-void MainWindow::UninstallCursorHook() {
-  if (capture_ && messageWindow_) capture_->hook.Uninstall(messageWindow_->id());
-}
-
-void MainWindow::PrepareCapture(recording::CaptureConfig& config) {
-  if (!capture_) return;
-  if (capture_->markerEnabled) {
-    config.markerWindow = capture_->border->NativeId();
-    config.markerMove = &capture_->border->published();
-    capture_->border->published().Take();  // a move left from an earlier recording
-  }
-}
-
-void MainWindow::ShowMarkerAround(const capture::ScreenRect& recorded) {
-  if (!capture_ || !capture_->markerEnabled) return;
-  capture_->border->ShapeAround(recorded.left, recorded.top, recorded.width(), recorded.height());
-  capture_->border->ShowWithoutActivating();
-}
-
-void MainWindow::HideMarker() {
-  if (capture_ && capture_->markerEnabled) capture_->border->Hide();
+  capture_->SetCancelKey(WxKeyFor(hotKeyTable_.slot(2).key));
 }
 
 void MainWindow::OnSaveCursorMsg(wxCommandEvent& event) {
-  if (capture_) capture_->lastCursor = static_cast<unsigned long>(static_cast<unsigned>(event.GetInt()));
+  if (capture_) capture_->SetLastCursor(static_cast<unsigned long>(static_cast<unsigned>(event.GetInt())));
 }

@@ -7,8 +7,6 @@
 namespace msg {
 inline constexpr int kWmUser = 0x0400;
 inline constexpr int kConvertProgress = kWmUser + 100;  // WM_CONVERT_PROGRESS
-inline constexpr int kRemoteAudioBlock = kWmUser + 120; // far-side input buffer filled
-inline constexpr int kLocalAudioBlock = kWmUser + 150;  // near-side input buffer filled
 inline constexpr int kSkypeUsers = kWmUser + 500;       // WM_SKYPE_USERS
 inline constexpr int kSkypeFocus = kWmUser + 501;       // WM_SKYPE_FOCUS
 inline constexpr int kSkypeCallStatus = kWmUser + 502;  // WM_SKYPE_CALL_STATUS

@@ -64,37 +64,4 @@ void MixFrames(std::uint8_t* remote, const std::uint8_t* local, std::size_t fram
   }
 }
 
-AudioMixer::AudioMixer()
-    : remoteScratch_(new std::uint8_t[kScratchSize]()),
-      localScratch_(new std::uint8_t[kScratchSize]()) {}
-
-namespace {
-
-// A drain takes whole frames and never more than one scratch block.
-std::size_t DrainSize(std::size_t count) {
-  return std::min(count, AudioMixer::kScratchSize) / AudioMixer::kFrameBytes *
-         AudioMixer::kFrameBytes;
-}
-
-}  // namespace
-
-std::span<const std::uint8_t> AudioMixer::DrainAndMix(AudioRing& remote, AudioRing& local) {
-  const std::size_t remoteCount = remote.Count();  // the one snapshot of this step
-  if (remoteCount <= kMinRemoteBytes) return {};
-  const std::size_t remoteBytes = DrainSize(remoteCount);
-  remote.Take(remoteScratch_.get(), remoteBytes);
-
-  const std::size_t localBytes = std::min(DrainSize(local.Count()), remoteBytes);
-  local.Take(localScratch_.get(), localBytes);
-  if (localBytes < remoteBytes)
-    std::memset(localScratch_.get() + localBytes, 0, remoteBytes - localBytes);
-  const std::size_t localLeft = local.Count();
-  const std::size_t remoteLeft = remote.Count();
-  if (localLeft > remoteLeft + kMaxNearLead)
-    local.Skip((localLeft - remoteLeft - kMaxNearLead) / kFrameBytes * kFrameBytes);
-
-  MixFrames(remoteScratch_.get(), localScratch_.get(), remoteBytes / kFrameBytes);
-  return {remoteScratch_.get(), remoteBytes};
-}
-
 }  // namespace audio

@@ -1,13 +1,118 @@
 #include "audio/call_audio.h"
 
+#include <memory>
+
+#include "audio/device_routing.h"
+#include "platform/wave_device.h"
+
 namespace audio {
 
-int DrainIntoRing(WaveStream* stream, SampleBuffer& buffer, AudioRing* ring, bool collect) {
-  if (!stream) return 0;
-  if (!stream->ReadInput(&buffer) || buffer.ByteSize() < 1) return 0;
-  if (!collect || !ring) return 1;
-  ring->Write({buffer.data(), buffer.ByteSize()});
-  return 1;
+namespace {
+// Each input buffer holds a quarter of a second: two notifications a second
+// at the streams' default rate.
+constexpr int kStreamBufferMs = 500;
+}  // namespace
+
+CallDevices SystemCallDevices() {
+  CallDevices d;
+  // With no loopback this names no device, and the side stays silent.
+  d.far = [] { return InputDeviceIdContaining(kLoopbackName); };
+  d.near = [] {
+    const auto inputs = platform::ListWaveInputs();
+    if (inputs.empty() || inputs[0].name.find(kLoopbackName) != std::string::npos)
+      return std::string();
+    return std::string("-1");
+  };
+  return d;
+}
+
+// One side's stream as the drain thread works it.
+struct CallAudio::Input {
+  CallAudio& owner;
+  std::function<std::string()> device;
+  SideWriter& writer;
+  std::unique_ptr<WaveStream> stream;
+  SampleBuffer buffer;
+  std::chrono::steady_clock::time_point lastTry{};
+
+  bool Healthy() const { return stream && stream->inputHealthy(); }
+
+  void TryOpen() {
+    lastTry = std::chrono::steady_clock::now();
+    stream.reset();
+    const std::string id = device ? device() : std::string();
+    if (id.empty()) return;
+    auto s = std::make_unique<WaveStream>(kStreamBufferMs);
+    s->SetInputNotify(&owner, 1);
+    if (s->OpenInput(id.c_str()) && s->StartInput()) stream = std::move(s);
+  }
+
+  void Drain() {
+    if (!stream) return;
+    while (stream->ReadInput(&buffer))
+      writer.Write({buffer.data(), buffer.ByteSize()}, stream->lastInputEndNs());
+  }
+
+  // A side without a working device: keep its time line going with silence,
+  // and look for the device again now and then.
+  void KeepInTime() {
+    if (Healthy()) return;
+    writer.FillSilenceUntil(platform::MonotonicNowNs() - kSilenceLagNs);
+    if (std::chrono::steady_clock::now() - lastTry >= kRetryEvery) TryOpen();
+  }
+};
+
+CallAudio::CallAudio(CallDevices devices) : devices_(std::move(devices)) {}
+
+CallAudio::~CallAudio() { Close(); }
+
+void CallAudio::Open() {
+  Close();
+  far_.Reset();
+  near_.Reset();
+  farWriter_.Reset();
+  nearWriter_.Reset();
+  drainer_ = std::jthread([this](std::stop_token stop) { Run(stop); });
+}
+
+void CallAudio::Close() {
+  if (!drainer_.joinable()) return;
+  drainer_.request_stop();
+  drainer_.join();
+  drainer_ = {};
+}
+
+void CallAudio::PostWaveMessage(int) {
+  {
+    std::lock_guard lock(wakeMutex_);
+    woken_ = true;
+  }
+  wake_.notify_one();
+}
+
+bool CallAudio::WaitForWork(std::stop_token& stop) {
+  std::unique_lock lock(wakeMutex_);
+  wake_.wait_for(lock, stop, kIdleTick, [this] { return woken_; });
+  woken_ = false;
+  return !stop.stop_requested();
+}
+
+void CallAudio::Run(std::stop_token stop) {
+  Input far{*this, devices_.far, farWriter_, nullptr, {}, {}};
+  Input near{*this, devices_.near, nearWriter_, nullptr, {}, {}};
+  far.TryOpen();
+  near.TryOpen();
+  while (WaitForWork(stop)) {
+    for (Input* input : {&far, &near}) {
+      input->Drain();
+      input->KeepInTime();
+    }
+  }
+  // What completed before the stop still belongs to the recording.
+  for (Input* input : {&far, &near}) {
+    input->Drain();
+    if (input->stream) input->stream->StopInput();
+  }
 }
 
 }  // namespace audio

@@ -101,6 +101,7 @@ bool WaveStream::OpenInput(const char* id) {
   inputData_.Reset();
   inputRead_ = 0;
   inputDone_ = 0;
+  lastInputEndNs_ = 0;
   if (inputBufferSize_ == 0 || bufferDuration_ == 0) return false;
   if (!id) return true;
 
@@ -160,6 +161,7 @@ bool WaveStream::ReadInput(SampleBuffer* buffer) {
     WaveBuffer& h = inputHeaders_[i % kBuffers];
     if (inputDevice_->Unprepare(h) != WaveResult::kOk) return false;
     std::memcpy(inputStaging_.get() + (i - read) * size, h.data, size);
+    lastInputEndNs_ = h.capturedEndNs;
     // The buffer drained one step earlier (the spare at first) goes back to
     // the device, and this one becomes the spare. A device that went away
     // refuses it; what was already recorded is still delivered.

@@ -98,6 +98,11 @@ class WaveStream {
   bool inputFlowing() const { return inputFlowing_; }
   bool outputFlowing() const { return outputFlowing_; }
   bool inputOpen() const { return inputDevice_ != nullptr; }
+  // Open and still served: false once the device or the server went away.
+  bool inputHealthy() const { return inputDevice_ && inputDevice_->Healthy(); }
+  // When the sound just after the last sample ReadInput gave out was captured
+  // (platform::MonotonicNowNs() clock); 0 before the first drain.
+  std::int64_t lastInputEndNs() const { return lastInputEndNs_; }
   // Completed input buffers not yet drained.
   std::uint32_t inputPending() const { return inputDone_ - inputRead_; }
   // For callers that wait instead of draining on notifications.
@@ -137,6 +142,7 @@ class WaveStream {
 
   // Counters grow without bound and are compared by difference; the done
   // counters are written by the device thread, the others by the owner.
+  std::int64_t lastInputEndNs_ = 0;  // owner only
   std::atomic<std::uint32_t> inputRead_{0};
   std::atomic<std::uint32_t> inputDone_{0};
   std::atomic<std::uint32_t> outputWritten_{0};

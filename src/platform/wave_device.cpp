@@ -1,5 +1,7 @@
 #include "platform/wave_device.h"
 
+#include <time.h>
+
 #include <cstring>
 #include <deque>
 
@@ -8,6 +10,12 @@
 namespace platform {
 
 using pulse::Connection;
+
+std::int64_t MonotonicNowNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return std::int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+}
 
 namespace {
 
@@ -109,7 +117,8 @@ class WaveDeviceImpl {
   static void OnRead(pa_stream* s, std::size_t, void* self);
   static void OnWrite(pa_stream*, std::size_t, void* self);
   static void OnDeferred(pa_mainloop_api*, pa_defer_event*, void* self);
-  void Capture(const void* data, std::size_t n);
+  std::int64_t UnreadCapturedAtNs(pa_stream* s) const;
+  void Capture(const void* data, std::size_t n, std::int64_t firstCapturedNs);
   void Play();
   void Complete(WaveBuffer& b);
   void ReturnQueued();
@@ -121,6 +130,7 @@ class WaveDeviceImpl {
   pa_defer_event* playLater_ = nullptr;
   std::deque<WaveBuffer*> queue_;
   std::size_t playedOfFront_ = 0;  // output: bytes of the front buffer already handed over
+  double bytesPerSecond_ = 0;
 };
 
 WaveDeviceImpl::~WaveDeviceImpl() {
@@ -143,6 +153,7 @@ WaveResult WaveDeviceImpl::Connect(const std::string& device, const WaveFormat& 
                                    bool followDefault) {
   Connection::Lock lock(*connection_);
   const pa_sample_spec spec = SpecFor(format);
+  bytesPerSecond_ = static_cast<double>(pa_bytes_per_second(&spec));
   stream_.reset(pa_stream_new(connection_->context(),
                               direction_ == Direction::kInput ? "Murmurant input" : "Murmurant output",
                               &spec, nullptr));
@@ -159,8 +170,14 @@ WaveResult WaveDeviceImpl::Connect(const std::string& device, const WaveFormat& 
   if (direction_ == Direction::kInput) {
     attr.fragsize = bytesPer50ms;
     pa_stream_set_read_callback(stream_.get(), OnRead, this);
-    rc = pa_stream_connect_record(stream_.get(), device.c_str(), &attr,
-                                  static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED));
+    // The server's timing, kept current and interpolated between updates,
+    // tells when each sample was captured: the recorder lines its sound up
+    // with its pictures by it.
+    rc = pa_stream_connect_record(
+        stream_.get(), device.c_str(), &attr,
+        static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED |
+                                       PA_STREAM_INTERPOLATE_TIMING |
+                                       PA_STREAM_AUTO_TIMING_UPDATE));
   } else {
     attr.tlength = 2 * bytesPer50ms;
     attr.minreq = bytesPer50ms / 2;
@@ -183,21 +200,35 @@ void WaveDeviceImpl::OnStreamState(pa_stream*, void* self) {
   Connection::Wake(static_cast<WaveDeviceImpl*>(self)->connection_.get());
 }
 
+// When the first sample not yet read from `s` was captured: the stream's
+// latency is that sample's age. Without timing yet, the data is taken as
+// captured on arrival.
+std::int64_t WaveDeviceImpl::UnreadCapturedAtNs(pa_stream* s) const {
+  const std::int64_t now = MonotonicNowNs();
+  pa_usec_t latency = 0;
+  int negative = 0;
+  if (pa_stream_get_latency(s, &latency, &negative) != 0) return now;
+  const auto ns = static_cast<std::int64_t>(latency) * 1000;
+  return negative ? now + ns : now - ns;
+}
+
 void WaveDeviceImpl::OnRead(pa_stream* s, std::size_t, void* self) {
   auto* me = static_cast<WaveDeviceImpl*>(self);
   while (pa_stream_readable_size(s) > 0) {
+    const std::int64_t capturedAt = me->UnreadCapturedAtNs(s);
     const void* data = nullptr;
     std::size_t n = 0;
     if (pa_stream_peek(s, &data, &n) < 0 || n == 0) break;
-    me->Capture(data, n);  // a hole (no data) is recorded as silence
+    me->Capture(data, n, capturedAt);  // a hole (no data) is recorded as silence
     pa_stream_drop(s);
   }
 }
 
-void WaveDeviceImpl::Capture(const void* data, std::size_t n) {
+void WaveDeviceImpl::Capture(const void* data, std::size_t n, std::int64_t firstCapturedNs) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::size_t pos = 0;
-  // Sound arriving while no buffer is queued is lost, as with a wave driver.
+  // Sound arriving while no buffer is queued is lost, as with a wave driver;
+  // the capture times of what follows show the gap to whoever cares.
   while (pos < n && !queue_.empty()) {
     WaveBuffer& b = *queue_.front();
     const std::size_t take = std::min(b.size - b.recorded, n - pos);
@@ -208,6 +239,8 @@ void WaveDeviceImpl::Capture(const void* data, std::size_t n) {
     b.recorded += take;
     pos += take;
     if (b.recorded == b.size) {
+      b.capturedEndNs =
+          firstCapturedNs + static_cast<std::int64_t>(static_cast<double>(pos) * 1e9 / bytesPerSecond_);
       queue_.pop_front();
       Complete(b);
     }
@@ -278,6 +311,7 @@ WaveResult WaveDeviceImpl::Add(WaveBuffer& b) {
   if (b.queued) return WaveResult::kStillQueued;
   if (!Healthy()) return WaveResult::kFailed;
   b.recorded = 0;
+  b.capturedEndNs = 0;
   b.done = false;
   b.queued = true;
   queue_.push_back(&b);
@@ -327,9 +361,7 @@ WaveResult WaveDevice::Add(WaveBuffer& b) { return impl_->Add(b); }
 WaveResult WaveDevice::Start() { return impl_->Cork(false); }
 WaveResult WaveDevice::Stop() { return impl_->Cork(true); }
 WaveResult WaveDevice::Reset() { return impl_->Reset(); }
-bool WaveDevice::Healthy() const {
-  return impl_->HealthyLocked();
-}
+bool WaveDevice::Healthy() const { return impl_->HealthyLocked(); }
 
 std::vector<WaveDeviceInfo> ListWaveInputs() { return List(Direction::kInput); }
 std::vector<WaveDeviceInfo> ListWaveOutputs() { return List(Direction::kOutput); }

@@ -44,12 +44,21 @@ struct WaveDeviceInfo {
 std::vector<WaveDeviceInfo> ListWaveInputs();
 std::vector<WaveDeviceInfo> ListWaveOutputs();
 
+// Monotonic clock (CLOCK_MONOTONIC) in nanoseconds: the clock input buffers
+// are stamped with, and the one std::chrono::steady_clock reads.
+std::int64_t MonotonicNowNs();
+
 // One caller-owned buffer. The device reads `data`/`size` and writes
-// `recorded`, `done` and `queued` only while the buffer is queued with it.
+// `recorded`, `capturedEndNs`, `done` and `queued` only while the buffer is
+// queued with it.
 struct WaveBuffer {
   std::uint8_t* data = nullptr;
   std::size_t size = 0;
   std::size_t recorded = 0;
+  // Input: when the sound just after the buffer's last sample was captured,
+  // by MonotonicNowNs(); from the server's timing where it has any, else the
+  // moment the data arrived. 0 until the buffer completes.
+  std::int64_t capturedEndNs = 0;
   bool prepared = false;
   bool queued = false;
   bool done = false;

@@ -84,49 +84,51 @@ void CaptureThread::Finish(CaptureOutcome outcome) {
 
 void CaptureThread::Run() {
   CaptureOutcome result;
-  // 1. The file: the stamped name, else a few "~temp" names.
-  CreatedFile file;
-  if (Status s = CreateOutputFile(config_.outputFolder, config_.outputName, config_.randomSeed, file);
-      !s.ok()) {
-    Finish(Interrupted(s.message()));
-    return;
-  }
-  result.path = file.path;
-  // A second handle on the file: should its folder be deleted while this
-  // recording runs, the finished file is still reachable through it.
-  UniqueFd kept(::dup(file.fd.get()));
-
-  // 2. The area, in whole groups of four pixels.
-  const capture::ScreenRect r = capture::Normalise(config_.rect);
-  int x = r.left, y = r.top;
-  const int width = capture::RoundDownTo4(r.width());
-  const int height = capture::RoundDownTo4(r.height());
   auto fail = [&](std::string why) {
     result.interrupted = true;
     result.error = std::move(why);
     Finish(result);
   };
-  if (width == 0 || height == 0) return fail("capture area smaller than 4 x 4 pixels");
 
+  // 1. The area, in whole groups of four pixels, and a first picture of it.
+  // Everything that can refuse the recording is checked before a file is
+  // made, so a refused recording leaves nothing behind.
+  const capture::ScreenRect r = capture::Normalise(config_.rect);
+  int x = r.left, y = r.top;
+  const int width = capture::RoundDownTo4(r.width());
+  const int height = capture::RoundDownTo4(r.height());
+  if (width == 0 || height == 0) return fail("capture area smaller than 4 x 4 pixels");
   std::unique_ptr<capture::ScreenGrabber> grabber =
       config_.openGrabber ? config_.openGrabber() : capture::OpenScreenGrabber();
   if (!grabber) return fail("cannot open the display for grabbing");
   capture::Frame frame;
   if (!capture::GrabFrame(*grabber, config_.markerWindow, x, y, width, height, true, frame))
     return fail("the first grab failed");
-  if (config_.observer)
-    config_.observer->OnStarted({x, y, x + width - 1, y + height - 1}, file.path);
 
-  // 3. The writer.
+  // 2. The file: the stamped name, else a few "~temp" names.
+  CreatedFile file;
+  if (Status s = CreateOutputFile(config_.outputFolder, config_.outputName, config_.randomSeed, file);
+      !s.ok())
+    return fail(s.message());
+  // A second handle on the file: should its folder be deleted while this
+  // recording runs, the finished file is still reachable through it.
+  UniqueFd kept(::dup(file.fd.get()));
+
+  // 3. The writer. A file it cannot start is no recording: it goes again.
   FrameClock clock(config_.frameIntervalMs);
   std::unique_ptr<AviWriter> writer;
-  if (Status s = AviWriter::Create(std::move(file.fd), result.path,
+  if (Status s = AviWriter::Create(std::move(file.fd), file.path,
                                    {.width = width, .height = height,
                                     .framesPerSecond = clock.framesPerSecond(),
                                     .keyFrameInterval = config_.keyFrameInterval},
                                    writer);
-      !s.ok())
+      !s.ok()) {
+    ::unlink(file.path.c_str());
     return fail(s.message());
+  }
+  result.path = file.path;
+  if (config_.observer)
+    config_.observer->OnStarted({x, y, x + width - 1, y + height - 1}, result.path);
 
   // 4. The loop.
   Status status = Status::Ok();
@@ -137,7 +139,7 @@ void CaptureThread::Run() {
     const int64_t elapsedMs =
         first ? 0
               : std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-    if (first && config_.audio) config_.audio->BeginCollecting();
+    if (first && config_.audio) config_.audio->BeginCollecting(start);
     if (config_.markerMove)
       if (auto moved = config_.markerMove->Take()) x = moved->x, y = moved->y;
     if (!capture::GrabFrame(*grabber, config_.markerWindow, x, y, width, height, false, frame)) {

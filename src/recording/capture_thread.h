@@ -5,6 +5,7 @@
 //
 // It talks to the rest of the program only through the interfaces below, so
 // it runs, and is tested, without any window toolkit.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -24,8 +25,11 @@ namespace recording {
 class AudioChunkSource {
  public:
   virtual ~AudioChunkSource() = default;
-  // Capture thread, at its first picture: sound from now on is kept.
-  virtual void BeginCollecting() = 0;
+  // Capture thread, before its first picture: the recording's time line
+  // starts at `firstPicture` (the steady clock, which is the monotonic clock
+  // the sound is stamped with); the file's sound starts with the sound
+  // captured at that instant.
+  virtual void BeginCollecting(std::chrono::steady_clock::time_point firstPicture) = 0;
   // Capture thread, once per written picture: one mixed 48 kHz 16-bit stereo
   // chunk, or an empty span when too little sound has arrived. Valid until the
   // next call.

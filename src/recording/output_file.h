@@ -1,9 +1,7 @@
 #pragma once
-// Where a recording goes: the output folder as the settings file names it
-// (read again for every attempt, so a folder changed meanwhile is honoured),
-// and a file created there under the stamped name or, when that cannot be
-// created, under a few "~temp<number>.avi" names.
-#include <atomic>
+// The file a recording goes into: created in the folder the caller names
+// (asked again for every attempt) under the stamped name or, when that cannot
+// be created, under a few "~temp<number>.avi" names.
 #include <functional>
 #include <string>
 
@@ -11,27 +9,6 @@
 #include "recording/unique_fd.h"
 
 namespace recording {
-
-class OutputFolderResolver {
- public:
-  // `settingsPath`: the settings file; `defaultFolder`: the folder used when
-  // it names none; `programFolder`: the fallback when the named folder is not
-  // a directory.
-  OutputFolderResolver(std::string settingsPath, std::string defaultFolder,
-                       std::string programFolder);
-
-  // The folder for the next attempt. Once the named folder was found missing,
-  // the program folder is used from then on (for this resolver's life).
-  std::string Resolve();
-
-  bool usingProgramFolder() const { return programFolderInUse_; }
-
- private:
-  std::string settingsPath_;
-  std::string defaultFolder_;
-  std::string programFolder_;
-  std::atomic<bool> programFolderInUse_{false};
-};
 
 struct CreatedFile {
   UniqueFd fd;

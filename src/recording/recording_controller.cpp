@@ -60,10 +60,12 @@ void RecordingController::CommonStart(std::time_t now) {
   std::string folder = ports_.OutputFolderText();
   outputName_ = RecordingFileName(now);
   outputPath_ = folder + "/" + outputName_;
-  writtenPath_.clear();
   ports_.StartClock();
   ports_.SetStatus("Recording");
-  ports_.CloseStreams();
+  // The previous capture may still be writing out its file while it takes
+  // the last of the rings; the rings are emptied for this recording only
+  // once it has let go of them.
+  WaitForFinishingCapture();
   ports_.OpenStreams();
 }
 
@@ -87,55 +89,85 @@ void RecordingController::OnRecordStart() {
   ports_.MinimiseMain();
   ports_.InstallCursorHook();
   state_ = RecorderState::Capturing;
-  // A previous recording still closing its file must be done before the next
-  // one takes the rings.
-  finishing_.reset();
-  session_ = ports_.StartCapture(captureRect_, outputName_);
+  current_ = Capture{};
+  current_.id = ++lastId_;
+  current_.session = ports_.StartCapture(current_.id, captureRect_, outputName_);
   ports_.ArmConverter();
 }
 
 bool RecordingController::Stop() {
   if (state_ != RecorderState::Capturing) return false;
   ports_.StopClock();
+  const std::string duration = ports_.ElapsedText();
   EndCapture();
   ports_.CloseStreams();
-  AddToList();
+  // No file reported yet (a stop right after the start): the row waits for
+  // the capture to say which file it writes, rather than naming a file that
+  // may not be the one on disk.
+  finishing_.rowDuration = duration;
+  ListOrDefer(finishing_);
   ports_.SetStatus("Ready");
   state_ = RecorderState::Idle;
   return true;
 }
 
-void RecordingController::OnCaptureStarted(const std::string& path) { writtenPath_ = path; }
+void RecordingController::OnCaptureStarted(SessionId id, const std::string& path) {
+  for (Capture* c : {&current_, &finishing_}) {
+    if (c->id != id || id == 0) continue;
+    c->writtenPath = path;
+    if (c->rowPending) ListOrDefer(*c);
+  }
+}
 
-void RecordingController::OnCaptureInterrupted(const std::string& writtenPath) {
-  if (state_ != RecorderState::Capturing) return;
+void RecordingController::OnCaptureInterrupted(SessionId id, const std::string& writtenPath) {
+  if (state_ != RecorderState::Capturing || (id != 0 && id != current_.id)) return;
   // The capture ended by itself (a write failed, no file could be made): the
-  // recording is over, so the program returns to Idle and the list shows
-  // what really reached the disk.
-  if (!writtenPath.empty()) writtenPath_ = writtenPath;
+  // recording is over, and the list shows what really reached the disk.
+  current_.writtenPath = writtenPath;
   ports_.StopClock();
+  finishing_.rowDuration = ports_.ElapsedText();
   EndCapture();
   ports_.CloseStreams();
-  if (!writtenPath.empty()) AddToList();
+  if (!finishing_.writtenPath.empty()) ListOrDefer(finishing_);
   ports_.SetStatus("Ready");
   state_ = RecorderState::Idle;
 }
 
-void RecordingController::OnCaptureFinished() { finishing_.reset(); }
+void RecordingController::OnCaptureFinished(SessionId id, const std::string& path) {
+  if (id == 0 || id != finishing_.id) return;  // still current: it is told to stop first
+  if (finishing_.rowPending && !path.empty()) {
+    finishing_.writtenPath = path;
+    ListOrDefer(finishing_);
+  }
+  finishing_ = Capture{};
+}
 
 void RecordingController::FinishForExit() {
   Stop();
   if (state_ != RecorderState::Idle) BackToIdle();
-  finishing_.reset();  // waits for the file to be complete
+  WaitForFinishingCapture();
 }
 
 void RecordingController::EndCapture() {
   ports_.UninstallCursorHook();
-  if (session_) {
-    session_->Stop();
-    finishing_ = std::move(session_);
-  }
+  if (current_.session) current_.session->Stop();
+  WaitForFinishingCapture();  // at most one capture closes its file at a time
+  finishing_ = std::move(current_);
+  current_ = Capture{};
   ports_.RestoreMain();
+}
+
+void RecordingController::WaitForFinishingCapture() {
+  // A row still owed is listed from the file the capture finished (its own
+  // report may still be on its way through the event queue).
+  if (finishing_.session) {
+    const std::string path = finishing_.session->Finish();
+    if (finishing_.rowPending && !path.empty()) {
+      finishing_.writtenPath = path;
+      ListOrDefer(finishing_);
+    }
+  }
+  finishing_ = Capture{};
 }
 
 void RecordingController::BackToIdle() {
@@ -144,9 +176,13 @@ void RecordingController::BackToIdle() {
   state_ = RecorderState::Idle;
 }
 
-void RecordingController::AddToList() {
-  const std::string& path = writtenPath_.empty() ? outputPath_ : writtenPath_;
-  ports_.AppendRecording(path, BaseName(path), ports_.ElapsedText());
+void RecordingController::ListOrDefer(Capture& capture) {
+  capture.rowPending = capture.writtenPath.empty();
+  if (!capture.rowPending) AddRow(capture.writtenPath, capture.rowDuration);
+}
+
+void RecordingController::AddRow(const std::string& path, const std::string& duration) {
+  ports_.AppendRecording(path, BaseName(path), duration);
 }
 
 }  // namespace recording

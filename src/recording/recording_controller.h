@@ -18,7 +18,15 @@ class CaptureSession {
  public:
   virtual ~CaptureSession() = default;
   virtual void Stop() = 0;
+  // Waits for the file to be complete; the file written, empty when none was
+  // made.
+  virtual std::string Finish() = 0;
 };
+
+// Which capture a report is about. Reports travel through the window's event
+// queue and may arrive after their capture has been stopped and another one
+// started; the controller goes by this number, never by arrival.
+using SessionId = unsigned;
 
 class RecordingPorts {
  public:
@@ -35,12 +43,16 @@ class RecordingPorts {
   virtual void StopClock() = 0;   // both timers killed, the normal icon back
   virtual std::string ElapsedText() = 0;
   virtual void SetStatus(const std::string& text) = 0;
-  virtual void OpenStreams() = 0;   // far side on the loopback, near side on the default source
+  // Far side on the loopback, near side on the default source; the rings are
+  // emptied first, so no capture may be reading them.
+  virtual void OpenStreams() = 0;
   virtual void CloseStreams() = 0;
   virtual void InstallCursorHook() = 0;
   virtual void UninstallCursorHook() = 0;
   virtual void ArmConverter() = 0;
-  virtual std::unique_ptr<CaptureSession> StartCapture(const capture::ScreenRect& rect,
+  // The capture reports back through OnCaptureStarted / OnCaptureInterrupted /
+  // OnCaptureFinished with `id`.
+  virtual std::unique_ptr<CaptureSession> StartCapture(SessionId id, const capture::ScreenRect& rect,
                                                        const std::string& outputName) = 0;
   virtual void AppendRecording(const std::string& fullPath, const std::string& fileName,
                                const std::string& duration) = 0;
@@ -75,37 +87,52 @@ class RecordingController {
   // The stop path (button, hot keys, floating window). True when it stopped
   // a recording.
   bool Stop();
-  // The capture thread reports the file it really writes (a "~temp" name
-  // when the stamped one was taken); the list entry follows it.
-  void OnCaptureStarted(const std::string& path);
-  // WM_USER_RECORDINTERRUPTED_MSG from the capture thread: the recording ended
-  // by itself. `writtenPath` is the file left behind, empty when none.
-  void OnCaptureInterrupted(const std::string& writtenPath);
-  // The capture thread has closed its file; the session can go.
-  void OnCaptureFinished();
+  // The capture reports the file it really writes (a "~temp" name when the
+  // stamped one was taken, the program folder when the output folder is
+  // gone); the list entry names that file.
+  void OnCaptureStarted(SessionId id, const std::string& path);
+  // WM_USER_RECORDINTERRUPTED_MSG: the capture ended by itself (a failure).
+  // `writtenPath` is the file left behind, empty when none. Id 0 means the
+  // current capture, whichever it is.
+  void OnCaptureInterrupted(SessionId id, const std::string& writtenPath);
+  // The capture has closed its file (`path`, empty when none was made).
+  void OnCaptureFinished(SessionId id, const std::string& path);
   // Stops and waits for the file to be complete (closing the program).
   void FinishForExit();
 
   RecorderState state() const { return state_; }
   bool recording() const { return state_ == RecorderState::Capturing; }
+  // True for the capture that is recording now (not one stopped earlier).
+  bool IsCurrent(SessionId id) const { return recording() && current_.id == id; }
   const capture::ScreenRect& captureRect() const { return captureRect_; }
   const std::string& outputPath() const { return outputPath_; }
   const std::string& outputName() const { return outputName_; }
 
  private:
+  // One capture from its start until its file is closed.
+  struct Capture {
+    SessionId id = 0;
+    std::unique_ptr<CaptureSession> session;
+    std::string writtenPath;   // as reported by the capture
+    bool rowPending = false;   // stopped before it said which file it writes
+    std::string rowDuration;   // the length to list it with
+  };
+
   void CommonStart(std::time_t now);
   void EndCapture();
   void BackToIdle();
-  void AddToList();
+  void ListOrDefer(Capture& capture);
+  void AddRow(const std::string& path, const std::string& duration);
+  void WaitForFinishingCapture();
 
   RecordingPorts& ports_;
   int screenWidth_, screenHeight_;
   RecorderState state_ = RecorderState::Idle;
   capture::ScreenRect captureRect_{};
   std::string outputName_, outputPath_;
-  std::string writtenPath_;  // what the capture thread reported
-  std::unique_ptr<CaptureSession> session_;
-  std::unique_ptr<CaptureSession> finishing_;  // stopped, still closing its file
+  SessionId lastId_ = 0;
+  Capture current_;    // Capturing
+  Capture finishing_;  // stopped, still closing its file
 };
 
 }  // namespace recording

@@ -5,6 +5,7 @@
 
 #include "app/app_folders.h"
 #include "app/ini_file.h"
+#include "app/output_folder.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -117,4 +118,27 @@ TEST(AppFolders, SettingsFallbackFolderIsMadeOnFirstSave) {
   ASSERT_TRUE(SaveOutputFolder(f, "/somewhere"));
   EXPECT_EQ(IniFile(dir / "home/.config/Plovander/config.ini").ReadString("General", "FilePath", ""),
             "/somewhere");
+}
+
+TEST(OutputFolder, SettingsNameTheFolderElseTheDefault) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "default");
+  std::filesystem::create_directory(dir / "chosen");
+  const std::string ini = dir / "config.ini";
+  OutputFolderResolver resolver(ini, dir / "default", dir / "program");
+  EXPECT_EQ(resolver.Resolve(), dir / "default");
+  ASSERT_TRUE(IniFile(ini).WriteString("General", "FilePath", (dir / "chosen") + "/"));
+  EXPECT_EQ(resolver.Resolve(), dir / "chosen");  // read again for every attempt
+  EXPECT_FALSE(resolver.usingProgramFolder());
+}
+
+TEST(OutputFolder, MissingFolderSwitchesToTheProgramFolderForGood) {
+  TempDir dir;
+  const std::string ini = dir / "config.ini";
+  ASSERT_TRUE(IniFile(ini).WriteString("General", "FilePath", dir / "gone"));
+  OutputFolderResolver resolver(ini, dir / "default", dir / "program");
+  EXPECT_EQ(resolver.Resolve(), dir / "program");
+  EXPECT_TRUE(resolver.usingProgramFolder());
+  std::filesystem::create_directory(dir / "gone");
+  EXPECT_EQ(resolver.Resolve(), dir / "program");
 }

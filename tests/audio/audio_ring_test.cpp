@@ -6,7 +6,6 @@
 #include <thread>
 #include <vector>
 
-using audio::AudioMixer;
 using audio::AudioRing;
 
 namespace {
@@ -98,89 +97,6 @@ TEST(AudioMix, FarSideLeftNearSideRightTruncatingTowardZero) {
   audio::MixFrames(r2.data(), l2.data(), 1);
   // -1.5 truncates to -1, and the sum of two full-scale samples does not wrap.
   EXPECT_EQ(FrameAt(r2, 0), Frame(-1, 32767));
-}
-
-TEST(AudioMixer, EightyMillisecondsOrLessTakesNothingFromEitherRing) {
-  AudioRing remote, local;
-  AudioMixer mixer;
-  remote.Write(Frames(15'360 / 4, 1, 1));
-  local.Write(Frames(20'000 / 4, 2, 2));
-  EXPECT_TRUE(mixer.DrainAndMix(remote, local).empty());
-  EXPECT_EQ(remote.Count(), 15'360u);
-  EXPECT_EQ(local.Count(), 20'000u);
-
-  remote.Write(Frames(1, 1, 1));
-  auto chunk = mixer.DrainAndMix(remote, local);
-  EXPECT_EQ(chunk.size(), 15'364u);
-  EXPECT_EQ(remote.Count(), 0u);
-  EXPECT_EQ(local.Count(), 20'000u - 15'364u);  // the near side's surplus waits
-}
-
-TEST(AudioMixer, NearSideSurplusWaitsForTheNextStepUpToOneSecondAhead) {
-  AudioRing remote, local;
-  AudioMixer mixer;
-  // The near side delivered two buffers against the far side's one: the
-  // second one is mixed in the next step, not lost.
-  remote.Write(Frames(12'000, 10, 10));
-  local.Write(Frames(12'000, 1, 1));
-  local.Write(Frames(12'000, 2, 2));
-  auto first = mixer.DrainAndMix(remote, local);
-  ASSERT_EQ(first.size(), 48'000u);
-  EXPECT_EQ(FrameAt(first, 11'999), Frame(10, 1));
-  remote.Write(Frames(12'000, 10, 10));
-  auto second = mixer.DrainAndMix(remote, local);
-  ASSERT_EQ(second.size(), 48'000u);
-  EXPECT_EQ(FrameAt(second, 0), Frame(10, 2));
-  EXPECT_EQ(local.Count(), 0u);
-
-  // More than a second ahead: the oldest near-side sound goes.
-  for (int i = 0; i < 6; ++i) local.Write(Frames(12'000, static_cast<std::int16_t>(100 + i), 0));
-  remote.Write(Frames(12'000, 10, 10));
-  auto third = mixer.DrainAndMix(remote, local);
-  EXPECT_EQ(FrameAt(third, 0), Frame(10, 50));   // 100 / 2: the first buffer is mixed
-  EXPECT_EQ(local.Count(), AudioMixer::kMaxNearLead);  // 240,000 left, cut to the lead
-  remote.Write(Frames(12'000, 10, 10));
-  auto fourth = mixer.DrainAndMix(remote, local);
-  EXPECT_EQ(FrameAt(fourth, 0), Frame(10, 51));  // 102 / 2: the second buffer was dropped
-}
-
-TEST(AudioMixer, ShortNearSideIsPaddedWithSilenceNotLeftovers) {
-  AudioRing remote, local;
-  AudioMixer mixer;
-  remote.Write(Frames(8'000, 1000, -1000));
-  local.Write(Frames(8'000, 300, 101));
-  auto first = mixer.DrainAndMix(remote, local);
-  ASSERT_EQ(first.size(), 32'000u);
-  EXPECT_EQ(FrameAt(first, 7'999), Frame(0, 200));
-
-  // Second step: the near side delivered only half as much.
-  remote.Write(Frames(8'000, 10, 20));
-  local.Write(Frames(4'000, 40, 60));
-  auto second = mixer.DrainAndMix(remote, local);
-  ASSERT_EQ(second.size(), 32'000u);
-  EXPECT_EQ(FrameAt(second, 0), Frame(15, 50));
-  EXPECT_EQ(FrameAt(second, 3'999), Frame(15, 50));
-  EXPECT_EQ(FrameAt(second, 4'000), Frame(15, 0));
-  EXPECT_EQ(FrameAt(second, 7'999), Frame(15, 0));
-}
-
-TEST(AudioMixer, DrainAfterAStallIsCappedAtOneScratchBlockAndKeepsTheRest) {
-  AudioRing remote, local;
-  AudioMixer mixer;
-  const std::size_t behind = 1'500'000;  // far more than a scratch block
-  for (std::size_t done = 0; done < behind; done += 50'000) {
-    remote.Write(Frames(12'500, 100, 100));
-    local.Write(Frames(12'500, -100, -100));
-  }
-  auto first = mixer.DrainAndMix(remote, local);
-  EXPECT_EQ(first.size(), AudioMixer::kScratchSize);
-  EXPECT_EQ(remote.Count(), behind - AudioMixer::kScratchSize);
-  EXPECT_EQ(local.Count(), behind - AudioMixer::kScratchSize);
-  auto second = mixer.DrainAndMix(remote, local);
-  EXPECT_EQ(second.size(), behind - AudioMixer::kScratchSize);
-  EXPECT_EQ(FrameAt(second, second.size() / 4 - 1),
-            Frame(100, -100));
-  EXPECT_EQ(remote.Count(), 0u);
 }
 
 // One producer thread and one consumer thread: every byte arrives once, in

@@ -9,6 +9,8 @@
 
 #include "audio/audio_ring.h"
 #include "audio/call_audio.h"
+#include "audio/call_mixer.h"
+#include "platform/wave_device.h"
 #include "audio/device_routing.h"
 #include "platform/named_mutex.h"
 #include "platform/sound_server.h"
@@ -43,23 +45,6 @@ class EngineFixture : public ::testing::Test {
     engine_.WaitEnded(3s);
   }
   AudioEngine engine_;
-};
-
-// What the main window's two notification handlers do: drain the stream into
-// the handler's buffer and copy it into the ring.
-class RingFeeder : public WaveNotifySink {
- public:
-  RingFeeder(AudioRing& ring) : ring_(ring) {}
-  void PostWaveMessage(int) override { posted_.fetch_add(1); }
-  int Drain(WaveStream& stream, bool collect = true) {
-    return DrainIntoRing(&stream, buffer_, &ring_, collect);
-  }
-  int posted() const { return posted_; }
-
- private:
-  AudioRing& ring_;
-  SampleBuffer buffer_;
-  std::atomic<int> posted_{0};
 };
 
 }  // namespace
@@ -160,38 +145,22 @@ TEST_F(AudioEngineTest, ToneIntoTheSpeakerSideIsReadBackFromTheCaptureSide) {
   EXPECT_GT(Energy(last, 48'000, 1, 600), 1e6);
 }
 
-TEST_F(AudioEngineTest, MixPutsTheFarSideLeftAndTheNearSideRight) {
-  AudioRing remoteRing, localRing;
-  RingFeeder remoteFeed(remoteRing), localFeed(localRing);
-  WaveStream remote(500), local(500);
-  remote.SetInputNotify(&remoteFeed, 0x400 + 120);
-  local.SetInputNotify(&localFeed, 0x400 + 150);
-  ASSERT_TRUE(remote.OpenInput(InputDeviceIdContaining(kLoopbackName).c_str()));
-  ASSERT_TRUE(local.OpenInput("-1"));
+TEST_F(AudioEngineTest, CallAudioPutsTheFarSideLeftAndTheNearSideRight) {
+  CallAudio call;
   Player far("plovander_loopline", Tone(4.0, 700, 700));
   Player near(MicSink(), Tone(4.0, 1900, 1900));
-  ASSERT_TRUE(remote.StartInput());
-  ASSERT_TRUE(local.StartInput());
-
-  // Before the capture thread's first frame the sound is drained and dropped.
-  ASSERT_TRUE(remote.WaitForInput(4s));  // a fresh loopback takes a moment to deliver
-  EXPECT_EQ(remoteFeed.Drain(remote, false), 1);
-  EXPECT_EQ(remoteRing.Count(), 0u);
-  EXPECT_EQ(remote.inputPending(), 0u);
-  EXPECT_EQ(DrainIntoRing(nullptr, *std::make_unique<SampleBuffer>(), &remoteRing, true), 0);
-
+  call.Open();
   AudioMixer mixer;
+  mixer.Begin(platform::MonotonicNowNs(), call.far(), call.near());
   std::vector<std::uint8_t> mixed;
   const auto until = std::chrono::steady_clock::now() + 6s;
   while (mixed.size() < 288'000 && std::chrono::steady_clock::now() < until) {
-    remote.WaitForInput(100ms);
-    remoteFeed.Drain(remote);
-    localFeed.Drain(local);
-    auto chunk = mixer.DrainAndMix(remoteRing, localRing);
+    std::this_thread::sleep_for(40ms);  // the capture thread's pace
+    auto chunk = mixer.DrainAndMix(call.far(), call.near());
     mixed.insert(mixed.end(), chunk.begin(), chunk.end());
   }
+  call.Close();
   ASSERT_GE(mixed.size(), 288'000u);
-  EXPECT_GE(remoteFeed.posted(), 4);
   // The last half second: both players are well under way by then.
   const std::uint8_t* tail = mixed.data() + mixed.size() - 96'000;
   const double leftFar = Energy(tail, 96'000, 0, 700), leftNear = Energy(tail, 96'000, 0, 1900);

@@ -17,6 +17,7 @@
 #include "avi_check.h"
 #include "pattern_window.h"
 #include "recording/capture_thread.h"
+#include "platform/wave_device.h"
 #include "recording/ring_audio_source.h"
 #include "support/temp_dir.h"
 
@@ -128,27 +129,27 @@ class ClockPainter {
 };
 
 // Stands in for the two input streams: every 250 ms one 48,000-byte buffer
-// per side goes into its ring, once the capture has raised the collect flag.
+// per side goes in with its capture time, as the call audio's drain does.
 class ToneFeeder {
  public:
-  ToneFeeder(audio::AudioRing& remote, audio::AudioRing& local, std::atomic<bool>& collect)
-      : thread_([&, this] {
-          std::vector<uint8_t> far(48'000), near(48'000);
+  ToneFeeder(audio::CallSide& far, audio::CallSide& near)
+      : farIn_(far), nearIn_(near), thread_([this] {
+          std::vector<uint8_t> farBlock(48'000), nearBlock(48'000);
           int64_t frame = 0;
           auto next = Clock::now();
           while (!stop_) {
             next += 250ms;
             std::this_thread::sleep_until(next);
-            if (!collect) continue;
             for (int i = 0; i < 12'000; ++i, ++frame) {
               const auto a = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * frame / 48000.0));
               const auto b = static_cast<int16_t>(3000 * std::sin(2 * M_PI * 1000 * frame / 48000.0));
               int16_t f[2] = {a, a}, n[2] = {b, b};
-              std::memcpy(&far[i * 4], f, 4);
-              std::memcpy(&near[i * 4], n, 4);
+              std::memcpy(&farBlock[i * 4], f, 4);
+              std::memcpy(&nearBlock[i * 4], n, 4);
             }
-            remote.Write(far);
-            local.Write(near);
+            const int64_t end = platform::MonotonicNowNs();
+            farIn_.Write(farBlock, end);
+            nearIn_.Write(nearBlock, end);
           }
         }) {}
   ~ToneFeeder() {
@@ -157,6 +158,7 @@ class ToneFeeder {
   }
 
  private:
+  audio::SideWriter farIn_, nearIn_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
@@ -211,13 +213,12 @@ TEST_F(CaptureThreadTest, FiveSecondsOfMovingPictureAndToneStayInStep) {
   TempDir dir;
   ClockPainter painter(200, 200);
   ASSERT_TRUE(painter.ok());
-  audio::AudioRing remote, local;
-  std::atomic<bool> collect{false};
-  ToneFeeder feeder(remote, local, collect);
+  audio::CallSide far, near;
+  ToneFeeder feeder(far, near);
   auto observer = std::make_shared<Observer>();
   // 322 x 243 pixels, inclusive corners: recorded as 320 x 240.
   auto config = Config(dir.path(), {200, 200, 521, 442}, observer);
-  config.audio = std::make_shared<recording::RingAudioSource>(remote, local, &collect);
+  config.audio = std::make_shared<recording::RingAudioSource>(far, near);
   {
     CaptureThread thread(std::move(config));
     ASSERT_TRUE(observer->WaitStarted(5s));
@@ -387,4 +388,23 @@ TEST_F(CaptureThreadTest, FullDiskEndsTheRecordingWithAPlayableFile) {
   std::printf("%lld pictures, %lld bytes on a 1.5 MiB disk\n",
               static_cast<long long>(c.pictures),
               static_cast<long long>(std::filesystem::file_size(out.path)));
+}
+
+TEST_F(CaptureThreadTest, ASetUpFailureLeavesNoFileBehind) {
+  TempDir dir;
+  // A drag of a few pixels, then a display that cannot be opened: both are
+  // refused before anything reaches the disk, and no file is reported.
+  for (bool tinyArea : {true, false}) {
+    auto observer = std::make_shared<Observer>();
+    auto config = Config(dir.path(), tinyArea ? capture::ScreenRect{10, 10, 12, 12}
+                                              : capture::ScreenRect{0, 0, 159, 119},
+                         observer);
+    if (!tinyArea) config.openGrabber = [] { return std::unique_ptr<capture::ScreenGrabber>(); };
+    CaptureThread thread(std::move(config));
+    ASSERT_TRUE(observer->WaitFinished(5s));
+    EXPECT_TRUE(observer->outcome().interrupted);
+    EXPECT_TRUE(observer->outcome().path.empty()) << observer->outcome().path;
+    EXPECT_FALSE(observer->started());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  }
 }

@@ -3,36 +3,11 @@
 
 #include <filesystem>
 
-#include "app/ini_file.h"
 #include "recording/output_file.h"
 #include "support/temp_dir.h"
 
 using recording::CreatedFile;
 using recording::CreateOutputFile;
-using recording::OutputFolderResolver;
-
-TEST(OutputFolder, SettingsNameTheFolderElseTheDefault) {
-  TempDir dir;
-  std::filesystem::create_directory(dir / "default");
-  std::filesystem::create_directory(dir / "chosen");
-  const std::string ini = dir / "config.ini";
-  OutputFolderResolver resolver(ini, dir / "default", dir / "program");
-  EXPECT_EQ(resolver.Resolve(), dir / "default");
-  ASSERT_TRUE(IniFile(ini).WriteString("General", "FilePath", (dir / "chosen") + "/"));
-  EXPECT_EQ(resolver.Resolve(), dir / "chosen");  // read again for every attempt
-  EXPECT_FALSE(resolver.usingProgramFolder());
-}
-
-TEST(OutputFolder, MissingFolderSwitchesToTheProgramFolderForGood) {
-  TempDir dir;
-  const std::string ini = dir / "config.ini";
-  ASSERT_TRUE(IniFile(ini).WriteString("General", "FilePath", dir / "gone"));
-  OutputFolderResolver resolver(ini, dir / "default", dir / "program");
-  EXPECT_EQ(resolver.Resolve(), dir / "program");
-  EXPECT_TRUE(resolver.usingProgramFolder());
-  std::filesystem::create_directory(dir / "gone");
-  EXPECT_EQ(resolver.Resolve(), dir / "program");
-}
 
 TEST(OutputFile, StampedNameFirstAndAnExistingFileIsNeverTouched) {
   TempDir dir;

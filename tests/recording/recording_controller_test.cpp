@@ -18,7 +18,9 @@ struct FakePorts : recording::RecordingPorts {
   std::optional<ScreenRect> callWindow;
   int streamsOpen = 0;
   bool clockRunning = false;
-  int sessionsAlive = 0, sessionsStopped = 0;
+  int sessionsAlive = 0, sessionsStopped = 0, sessionsUnfinished = 0;
+  int openedWhileAnotherCaptureWrote = 0;
+  std::string finishedPath = "/out/written.avi";  // what a session says it wrote
   ScreenRect startedRect{};
   struct Row {
     std::string path, name, duration;
@@ -28,9 +30,21 @@ struct FakePorts : recording::RecordingPorts {
 
   struct Session : recording::CaptureSession {
     FakePorts& p;
-    explicit Session(FakePorts& ports) : p(ports) { ++p.sessionsAlive; }
-    ~Session() override { --p.sessionsAlive; }
+    bool finished = false;
+    explicit Session(FakePorts& ports) : p(ports) {
+      ++p.sessionsAlive;
+      ++p.sessionsUnfinished;
+    }
+    ~Session() override {
+      Finish();
+      --p.sessionsAlive;
+    }
     void Stop() override { ++p.sessionsStopped; }
+    std::string Finish() override {
+      if (!finished) --p.sessionsUnfinished;
+      finished = true;
+      return p.finishedPath;
+    }
   };
 
   std::optional<ScreenRect> BringCallWindowForward() override { return callWindow; }
@@ -43,13 +57,20 @@ struct FakePorts : recording::RecordingPorts {
   void StopClock() override { clockRunning = false; }
   std::string ElapsedText() override { return "00:00:05"; }
   void SetStatus(const std::string& text) override { status = text; }
-  void OpenStreams() override { streamsOpen = 2; }
+  void OpenStreams() override {
+    // The rings are emptied here: no capture may still be reading them.
+    if (sessionsUnfinished > 0) ++openedWhileAnotherCaptureWrote;
+    streamsOpen = 2;
+  }
   void CloseStreams() override { streamsOpen = 0; }
   void InstallCursorHook() override { log.push_back("hook"); }
   void UninstallCursorHook() override { log.push_back("unhook"); }
   void ArmConverter() override { log.push_back("arm"); }
-  std::unique_ptr<recording::CaptureSession> StartCapture(const ScreenRect& rect,
+  recording::SessionId lastId = 0;
+  std::unique_ptr<recording::CaptureSession> StartCapture(recording::SessionId id,
+                                                          const ScreenRect& rect,
                                                           const std::string&) override {
+    lastId = id;
     startedRect = rect;
     return std::make_unique<Session>(*this);
   }
@@ -90,6 +111,7 @@ TEST(RecordingController, RecordFixedRunsToAListRowAndIgnoresSecondCommands) {
   c.OnRecordStart();
   EXPECT_TRUE(c.recording());
   EXPECT_EQ(ports.startedRect, (ScreenRect{10, 20, 649, 499}));
+  c.OnCaptureStarted(ports.lastId, c.outputPath());
   c.RecordFixed(kWhen + 1);  // ignored
   c.RecordCustom(kWhen + 1);
   EXPECT_EQ(ports.sessionsAlive, 1);
@@ -106,21 +128,77 @@ TEST(RecordingController, RecordFixedRunsToAListRowAndIgnoresSecondCommands) {
   EXPECT_EQ(ports.rows[0].duration, "00:00:05");
   // The stop path does not wait: the session lives until its file is closed.
   EXPECT_EQ(ports.sessionsAlive, 1);
-  c.OnCaptureFinished();
+  c.OnCaptureFinished(ports.lastId, c.outputPath());
   EXPECT_EQ(ports.sessionsAlive, 0);
   EXPECT_FALSE(c.Stop());  // F9 while idle
 }
 
-TEST(RecordingController, ListShowsTheFileReallyWritten) {
+TEST(RecordingController, ListNamesTheFileReallyWrittenEvenAfterAFastStop) {
   FakePorts ports;
   RecordingController c(ports, 1280, 1024);
   c.RecordFixed(kWhen);
   c.OnRecordStart();
-  c.OnCaptureStarted("/fallback/~temp123.avi");
+  c.OnCaptureStarted(ports.lastId, "/fallback/~temp123.avi");
   c.Stop();
   ASSERT_EQ(ports.rows.size(), 1u);
   EXPECT_EQ(ports.rows[0].path, "/fallback/~temp123.avi");
   EXPECT_EQ(ports.rows[0].name, "~temp123.avi");
+
+  // Stopped before the capture said which file it writes: the row waits for
+  // the file, and never names the output field's path.
+  c.RecordFixed(kWhen + 10);
+  c.OnRecordStart();
+  const auto fast = ports.lastId;
+  c.Stop();
+  EXPECT_EQ(ports.rows.size(), 1u);
+  c.OnCaptureStarted(fast, "/program/~temp9.avi");
+  ASSERT_EQ(ports.rows.size(), 2u);
+  EXPECT_EQ(ports.rows[1].path, "/program/~temp9.avi");
+  EXPECT_EQ(ports.rows[1].duration, "00:00:05");
+  c.OnCaptureFinished(fast, "/program/~temp9.avi");
+  EXPECT_EQ(ports.rows.size(), 2u);  // listed once
+
+  // Its report still in the queue when the next recording starts: the next
+  // command waits for the file and lists it from there.
+  c.RecordFixed(kWhen + 20);
+  c.OnRecordStart();
+  c.Stop();
+  ports.finishedPath = "/out/third.avi";
+  c.RecordFixed(kWhen + 30);
+  ASSERT_EQ(ports.rows.size(), 3u);
+  EXPECT_EQ(ports.rows[2].path, "/out/third.avi");
+}
+
+TEST(RecordingController, AStaleInterruptionNeverEndsANewerRecording) {
+  FakePorts ports;
+  RecordingController c(ports, 1280, 1024);
+  c.RecordFixed(kWhen);
+  c.OnRecordStart();
+  const auto first = ports.lastId;
+  c.Stop();
+  c.RecordFixed(kWhen + 1);
+  c.OnRecordStart();
+  ASSERT_TRUE(c.recording());
+  // The first capture's failure report arrives late.
+  c.OnCaptureInterrupted(first, "/out/first.avi");
+  c.OnCaptureFinished(first, "/out/first.avi");
+  EXPECT_TRUE(c.recording());
+  EXPECT_TRUE(ports.clockRunning);
+  EXPECT_EQ(ports.streamsOpen, 2);
+  EXPECT_TRUE(c.Stop());
+}
+
+TEST(RecordingController, RingsAreRefilledOnlyAfterThePreviousCaptureLetGo) {
+  FakePorts ports;
+  RecordingController c(ports, 1280, 1024);
+  c.RecordFixed(kWhen);
+  c.OnRecordStart();
+  c.Stop();  // the capture goes on closing its file
+  EXPECT_EQ(ports.sessionsUnfinished, 1);
+  c.RecordCustom(kWhen + 1);
+  EXPECT_EQ(ports.openedWhileAnotherCaptureWrote, 0);
+  EXPECT_EQ(ports.sessionsUnfinished, 0);
+  EXPECT_EQ(ports.streamsOpen, 2);
 }
 
 TEST(RecordingController, CustomSelectionCommitsCancelsAndInterruptionsReturnToIdle) {
@@ -135,7 +213,7 @@ TEST(RecordingController, CustomSelectionCommitsCancelsAndInterruptionsReturnToI
   EXPECT_EQ(ports.startedRect, (ScreenRect{10, 20, 330, 260}));
 
   // The capture thread fails on its own: Idle, and the partial file is listed.
-  c.OnCaptureInterrupted("/out/partial.avi");
+  c.OnCaptureInterrupted(ports.lastId, "/out/partial.avi");
   EXPECT_EQ(c.state(), RecorderState::Idle);
   EXPECT_FALSE(ports.clockRunning);
   EXPECT_EQ(ports.streamsOpen, 0);
@@ -145,7 +223,7 @@ TEST(RecordingController, CustomSelectionCommitsCancelsAndInterruptionsReturnToI
   // No file at all: nothing listed.
   c.RecordFixed(kWhen);
   c.OnRecordStart();
-  c.OnCaptureInterrupted("");
+  c.OnCaptureInterrupted(ports.lastId, "");
   EXPECT_EQ(ports.rows.size(), 1u);
   EXPECT_EQ(c.state(), RecorderState::Idle);
 
