@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "loopback.h"
+#include "platform/capture_keeper.h"
 #include "platform/named_mutex.h"
 #include "platform/sound_server.h"
 #include "platform/x11_messaging.h"
@@ -63,6 +64,16 @@ int main() {
     return 1;
   }
 
+  // The device answers a recording stream at once, as a real device does,
+  // instead of after up to two seconds of rendering in large blocks.
+  // A fresh device renders its first two seconds in one block: restarting it
+  // once the keeper listens makes the short blocks count from now.
+  auto keeper = platform::CaptureKeeper::Start(std::string(audiotrans::kSinkName) + ".monitor");
+  if (!keeper) std::fprintf(stderr, "audiotrans: could not keep the loopback running\n");
+  else if (!server->SuspendSink(audiotrans::kSinkName, true) ||
+           !server->SuspendSink(audiotrans::kSinkName, false))
+    std::fprintf(stderr, "audiotrans: could not restart the loopback\n");
+
   bool quit = false;
   auto window = platform::MessageWindow::Create(
       {"#32770", kEngineTitle},
@@ -83,6 +94,7 @@ int main() {
     // The device went with the server; nothing is left to provide.
     if (!server->Alive()) return 1;
   }
+  keeper.reset();
   loopback->Remove();
   return 0;
 }

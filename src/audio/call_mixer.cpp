@@ -64,8 +64,23 @@ std::span<const std::uint8_t> AudioMixer::DrainAndMix(CallSide& far, CallSide& n
   // A side that has fallen far behind (or has not delivered at all) gets
   // silence, so the other side is not held back without bound.
   chunk = std::max(chunk, std::max(a, b) - kMaxLead);
-  chunk = std::min<std::int64_t>(chunk, kScratchSize) / kCallFrameBytes * kCallFrameBytes;
   if (chunk <= static_cast<std::int64_t>(kMinChunkBytes)) return {};
+  return Mix(far, near, chunk);
+}
+
+std::span<const std::uint8_t> AudioMixer::DrainUpTo(std::int64_t endNs, bool padMissing,
+                                                    CallSide& far, CallSide& near) {
+  const std::int64_t left = BytesForNs(endNs - startNs_) - far_.emitted;
+  if (left <= 0) return {};
+  const std::int64_t a = Available(far, far_);
+  const std::int64_t b = Available(near, near_);
+  const std::int64_t chunk = padMissing ? left : std::min({left, a, b});
+  if (chunk <= 0) return {};
+  return Mix(far, near, chunk);
+}
+
+std::span<const std::uint8_t> AudioMixer::Mix(CallSide& far, CallSide& near, std::int64_t chunk) {
+  chunk = std::min<std::int64_t>(chunk, kScratchSize) / kCallFrameBytes * kCallFrameBytes;
   Fill(far, far_, farScratch_.get(), chunk);
   Fill(near, near_, nearScratch_.get(), chunk);
   MixFrames(farScratch_.get(), nearScratch_.get(), static_cast<std::size_t>(chunk) / kCallFrameBytes);

@@ -42,6 +42,13 @@ class AudioMixer {
   // a stall the rest waits for the next picture.
   std::span<const std::uint8_t> DrainAndMix(CallSide& far, CallSide& near);
 
+  // Capture thread, after its last picture: the sound up to `endNs` (the end
+  // of the last picture's slot), as far as both sides have it; with
+  // `padMissing`, what is still missing up to there comes as silence. Empty
+  // once the file's sound has reached `endNs`.
+  std::span<const std::uint8_t> DrainUpTo(std::int64_t endNs, bool padMissing, CallSide& far,
+                                          CallSide& near);
+
  private:
   // Per side: ring bytes taken and file bytes given out since Begin.
   struct Reader {
@@ -49,6 +56,7 @@ class AudioMixer {
     std::int64_t emitted = 0;
   };
   std::int64_t Available(CallSide& side, Reader& reader);
+  std::span<const std::uint8_t> Mix(CallSide& far, CallSide& near, std::int64_t chunk);
   void Fill(CallSide& side, Reader& reader, std::uint8_t* out, std::int64_t n);
 
   std::int64_t startNs_ = 0;

@@ -50,6 +50,15 @@ bool SoundServer::SetDefaultSink(const std::string& name) {
                              outcome);
 }
 
+bool SoundServer::SuspendSink(const std::string& name, bool suspend) {
+  Connection::Lock lock(*connection_);
+  Connection::Outcome outcome{connection_.get()};
+  return connection_->Finish(pa_context_suspend_sink_by_name(connection_->context(), name.c_str(),
+                                                             suspend ? 1 : 0,
+                                                             Connection::Outcome::OfContext, &outcome),
+                             outcome);
+}
+
 bool SoundServer::SetDefaultSource(const std::string& name) {
   Connection::Lock lock(*connection_);
   Connection::Outcome outcome{connection_.get()};

@@ -43,6 +43,9 @@ class SoundServer {
   std::optional<std::string> DefaultSource();
   bool SetDefaultSink(const std::string& name);
   bool SetDefaultSource(const std::string& name);
+  // Suspends or resumes a playback device; a resumed device starts afresh
+  // with the latency its clients ask for now.
+  bool SuspendSink(const std::string& name, bool suspend);
 
   std::vector<SoundDevice> Sinks();
   std::vector<SoundDevice> Sources();

@@ -4,7 +4,9 @@
 
 #include <cstring>
 #include <deque>
+#include <optional>
 
+#include "platform/arrival_clock.h"
 #include "platform/pulse_connection.h"
 
 namespace platform {
@@ -117,8 +119,7 @@ class WaveDeviceImpl {
   static void OnRead(pa_stream* s, std::size_t, void* self);
   static void OnWrite(pa_stream*, std::size_t, void* self);
   static void OnDeferred(pa_mainloop_api*, pa_defer_event*, void* self);
-  std::int64_t UnreadCapturedAtNs(pa_stream* s) const;
-  void Capture(const void* data, std::size_t n, std::int64_t firstCapturedNs);
+  void Capture(const void* data, std::size_t n);
   void Play();
   void Complete(WaveBuffer& b);
   void ReturnQueued();
@@ -131,6 +132,8 @@ class WaveDeviceImpl {
   std::deque<WaveBuffer*> queue_;
   std::size_t playedOfFront_ = 0;  // output: bytes of the front buffer already handed over
   double bytesPerSecond_ = 0;
+  std::int64_t captured_ = 0;  // input: bytes the stream delivered so far, holes included
+  std::optional<ArrivalClock> clock_;
 };
 
 WaveDeviceImpl::~WaveDeviceImpl() {
@@ -154,6 +157,7 @@ WaveResult WaveDeviceImpl::Connect(const std::string& device, const WaveFormat& 
   Connection::Lock lock(*connection_);
   const pa_sample_spec spec = SpecFor(format);
   bytesPerSecond_ = static_cast<double>(pa_bytes_per_second(&spec));
+  clock_.emplace(bytesPerSecond_);
   stream_.reset(pa_stream_new(connection_->context(),
                               direction_ == Direction::kInput ? "Murmurant input" : "Murmurant output",
                               &spec, nullptr));
@@ -170,14 +174,8 @@ WaveResult WaveDeviceImpl::Connect(const std::string& device, const WaveFormat& 
   if (direction_ == Direction::kInput) {
     attr.fragsize = bytesPer50ms;
     pa_stream_set_read_callback(stream_.get(), OnRead, this);
-    // The server's timing, kept current and interpolated between updates,
-    // tells when each sample was captured: the recorder lines its sound up
-    // with its pictures by it.
-    rc = pa_stream_connect_record(
-        stream_.get(), device.c_str(), &attr,
-        static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED |
-                                       PA_STREAM_INTERPOLATE_TIMING |
-                                       PA_STREAM_AUTO_TIMING_UPDATE));
+    rc = pa_stream_connect_record(stream_.get(), device.c_str(), &attr,
+                                  static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED));
   } else {
     attr.tlength = 2 * bytesPer50ms;
     attr.minreq = bytesPer50ms / 2;
@@ -200,31 +198,19 @@ void WaveDeviceImpl::OnStreamState(pa_stream*, void* self) {
   Connection::Wake(static_cast<WaveDeviceImpl*>(self)->connection_.get());
 }
 
-// When the first sample not yet read from `s` was captured: the stream's
-// latency is that sample's age. Without timing yet, the data is taken as
-// captured on arrival.
-std::int64_t WaveDeviceImpl::UnreadCapturedAtNs(pa_stream* s) const {
-  const std::int64_t now = MonotonicNowNs();
-  pa_usec_t latency = 0;
-  int negative = 0;
-  if (pa_stream_get_latency(s, &latency, &negative) != 0) return now;
-  const auto ns = static_cast<std::int64_t>(latency) * 1000;
-  return negative ? now + ns : now - ns;
-}
-
 void WaveDeviceImpl::OnRead(pa_stream* s, std::size_t, void* self) {
   auto* me = static_cast<WaveDeviceImpl*>(self);
   while (pa_stream_readable_size(s) > 0) {
-    const std::int64_t capturedAt = me->UnreadCapturedAtNs(s);
     const void* data = nullptr;
     std::size_t n = 0;
     if (pa_stream_peek(s, &data, &n) < 0 || n == 0) break;
-    me->Capture(data, n, capturedAt);  // a hole (no data) is recorded as silence
+    me->clock_->Arrived(me->captured_ + static_cast<std::int64_t>(n), MonotonicNowNs());
+    me->Capture(data, n);  // a hole (no data) is recorded as silence
     pa_stream_drop(s);
   }
 }
 
-void WaveDeviceImpl::Capture(const void* data, std::size_t n, std::int64_t firstCapturedNs) {
+void WaveDeviceImpl::Capture(const void* data, std::size_t n) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::size_t pos = 0;
   // Sound arriving while no buffer is queued is lost, as with a wave driver;
@@ -239,12 +225,12 @@ void WaveDeviceImpl::Capture(const void* data, std::size_t n, std::int64_t first
     b.recorded += take;
     pos += take;
     if (b.recorded == b.size) {
-      b.capturedEndNs =
-          firstCapturedNs + static_cast<std::int64_t>(static_cast<double>(pos) * 1e9 / bytesPerSecond_);
+      b.capturedEndNs = clock_->CapturedAt(captured_ + static_cast<std::int64_t>(pos));
       queue_.pop_front();
       Complete(b);
     }
   }
+  captured_ += static_cast<std::int64_t>(n);
 }
 
 void WaveDeviceImpl::OnWrite(pa_stream*, std::size_t, void* self) {

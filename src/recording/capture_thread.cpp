@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <thread>
 
 #include "recording/avi_writer.h"
 #include "recording/frame_clock.h"
@@ -20,6 +21,26 @@ CaptureOutcome Interrupted(std::string why) {
   o.error = std::move(why);
   return o;
 }
+// After the last picture: the sound up to the end of its slot, waiting for
+// what is still on its way from the devices, at most `config.soundTail`.
+Status WriteSoundTail(const CaptureConfig& config, AviWriter& writer, Clock::time_point start,
+                      Clock::time_point end) {
+  const int64_t endFrames =
+      std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count() * kAudioRate /
+      1000;
+  const Clock::time_point giveUp = Clock::now() + config.soundTail;
+  for (;;) {
+    const bool last = Clock::now() >= giveUp;
+    std::span<const uint8_t> chunk = config.audio->ChunkUpTo(end, last);
+    if (!chunk.empty())
+      if (Status s = writer.WriteAudio(chunk); !s.ok()) return s;
+    if (writer.audioPosition() >= endFrames || last) return Status::Ok();
+    // The capture loop's own pace: a device's next quarter second comes in
+    // well under it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(config.frameIntervalMs));
+  }
+}
+
 }  // namespace
 
 CaptureThread::CaptureThread(CaptureConfig config) : config_(std::move(config)) {
@@ -172,7 +193,12 @@ void CaptureThread::Run() {
     if (!WaitUntil(start + std::chrono::milliseconds(clock.NextDueMs()))) break;
   }
 
-  // 5. The end: the file is complete whatever ended the loop.
+  // 5. The sound of the last pictures, still on its way from the devices.
+  if (status.ok() && config_.audio && writer->videoPacketsWritten() > 0)
+    status = WriteSoundTail(config_, *writer, start,
+                            start + std::chrono::milliseconds(clock.NextDueMs()));
+
+  // 6. The end: the file is complete whatever ended the loop.
   Status finished = writer->Finish();
   if (finished.ok() && kept) {
     const std::string before = result.path;

@@ -34,6 +34,10 @@ class AudioChunkSource {
   // chunk, or an empty span when too little sound has arrived. Valid until the
   // next call.
   virtual std::span<const uint8_t> NextChunk() = 0;
+  // Capture thread, after the last picture: the sound up to `end`, as far as
+  // it has arrived; with `padMissing`, silence for what has not.
+  virtual std::span<const uint8_t> ChunkUpTo(std::chrono::steady_clock::time_point end,
+                                             bool padMissing) = 0;
 };
 
 struct CaptureOutcome {
@@ -66,6 +70,10 @@ struct CaptureConfig {
   std::function<std::string()> outputFolder;  // asked once per name attempt
   unsigned randomSeed = 0;                    // numbers of the "~temp" names
   int frameIntervalMs = 40;
+  // After a stop, how long the sound of the last pictures may take to arrive
+  // from the devices before the rest is written as silence: a device hands
+  // over its sound a quarter second at a time.
+  std::chrono::milliseconds soundTail{600};
   int keyFrameInterval = 25;
   // Opened on the capture thread, so the connection belongs to it.
   std::function<std::unique_ptr<capture::ScreenGrabber>()> openGrabber;

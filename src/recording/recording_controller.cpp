@@ -99,8 +99,9 @@ bool RecordingController::Stop() {
   if (state_ != RecorderState::Capturing) return false;
   ports_.StopClock();
   const std::string duration = ports_.ElapsedText();
+  // The streams stay open until the capture has closed its file: the sound of
+  // its last pictures is still on its way from the devices.
   EndCapture();
-  ports_.CloseStreams();
   // No file reported yet (a stop right after the start): the row waits for
   // the capture to say which file it writes, rather than naming a file that
   // may not be the one on disk.
@@ -140,6 +141,7 @@ void RecordingController::OnCaptureFinished(SessionId id, const std::string& pat
     ListOrDefer(finishing_);
   }
   finishing_ = Capture{};
+  if (state_ == RecorderState::Idle) ports_.CloseStreams();
 }
 
 void RecordingController::FinishForExit() {
@@ -166,6 +168,7 @@ void RecordingController::WaitForFinishingCapture() {
       finishing_.writtenPath = path;
       ListOrDefer(finishing_);
     }
+    ports_.CloseStreams();
   }
   finishing_ = Capture{};
 }

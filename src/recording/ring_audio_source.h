@@ -14,13 +14,18 @@ class RingAudioSource final : public AudioChunkSource {
   RingAudioSource(audio::CallSide& far, audio::CallSide& near) : far_(far), near_(near) {}
 
   void BeginCollecting(std::chrono::steady_clock::time_point firstPicture) override {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-        firstPicture.time_since_epoch());
-    mixer_.Begin(ns.count(), far_, near_);
+    mixer_.Begin(Ns(firstPicture), far_, near_);
   }
   std::span<const uint8_t> NextChunk() override { return mixer_.DrainAndMix(far_, near_); }
+  std::span<const uint8_t> ChunkUpTo(std::chrono::steady_clock::time_point end,
+                                     bool padMissing) override {
+    return mixer_.DrainUpTo(Ns(end), padMissing, far_, near_);
+  }
 
  private:
+  static std::int64_t Ns(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+  }
   audio::CallSide& far_;
   audio::CallSide& near_;
   audio::AudioMixer mixer_;  // the capture thread's two scratch blocks

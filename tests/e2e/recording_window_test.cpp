@@ -2,10 +2,13 @@
 // fixed", F9 two seconds later, and the list, status and time that follow.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <regex>
 
 #include "app/main_window.h"
+#include "audio/sound_test_support.h"
+#include "avi_check.h"
 #include "app/media_list.h"
 #include "recording/recording_controller.h"
 #include "support/temp_dir.h"
@@ -14,17 +17,25 @@
 
 namespace fs = std::filesystem;
 
-TEST(RecordingWindow, StopAddsOneRowWithNameAndLengthAndSaysReady) {
-  TempDir dir;
-  // A program folder of our own with the real companions and skin, so that
-  // settings and recordings stay inside the test's folder.
+namespace {
+
+// A program folder of our own with the real companions and skin, so that
+// settings and recordings stay inside the test's folder.
+AppFolders OwnFolders(const TempDir& dir) {
   fs::create_directories(dir / "prog");
   fs::create_directories(dir / "home");
   for (const char* name : {"audiotrans", "libhook.so", "skin"})
     if (fs::exists(std::string(MURMURANT_BIN_DIR) + "/" + name))
       fs::create_symlink(std::string(MURMURANT_BIN_DIR) + "/" + name, dir / ("prog/" + std::string(name)));
-  AppFolders folders = AppFolders::Resolve(dir / "prog", dir / "home", dir / "home/.config",
-                                           dir / "home/.local/share", true);
+  return AppFolders::Resolve(dir / "prog", dir / "home", dir / "home/.config",
+                             dir / "home/.local/share", true);
+}
+
+}  // namespace
+
+TEST(RecordingWindow, StopAddsOneRowWithNameAndLengthAndSaysReady) {
+  TempDir dir;
+  AppFolders folders = OwnFolders(dir);
   xtest::MovePointer(1200, 1000);
   auto* window = new MainWindow(folders);
   window->OnInitDialog();
@@ -70,6 +81,57 @@ TEST(RecordingWindow, StopAddsOneRowWithNameAndLengthAndSaysReady) {
 
   window->Close();
   PumpFor(500);
+}
+
+// The user-interface thread stops answering for three seconds in the middle
+// of a recording (a hung call client does that to it): the call's sound must
+// go on into the file without a gap and keep its length.
+TEST(RecordingWindow, AStalledWindowLosesNoSound) {
+  TempDir dir;
+  AppFolders folders = OwnFolders(dir);
+  xtest::MovePointer(1200, 1000);
+  auto* window = new MainWindow(folders);
+  window->OnInitDialog();
+  window->Show();
+  ASSERT_TRUE(PumpUntil([&] { return window->IsShownOnScreen(); }, 10000));
+  ASSERT_TRUE(PumpUntil([] {
+    return std::system("pactl list short sinks | grep -q plovander_loopline") == 0;
+  }, 8000));
+  soundtest::Player far("plovander_loopline", soundtest::Tone(14, 440, 440));
+  ASSERT_TRUE(far.started());
+  PumpFor(500);
+
+  xtest::MovePointer(37, 55);
+  PumpFor(200);
+  xtest::PressButton(1, true);
+  xtest::PressButton(1, false);
+  ASSERT_TRUE(PumpUntil([&] { return window->recorder()->recording(); }, 5000));
+  PumpFor(1500);
+  std::this_thread::sleep_for(std::chrono::seconds(3));  // the stall: no events handled
+  PumpFor(1500);
+  xtest::Key("F9");
+  ASSERT_TRUE(PumpUntil([&] { return window->mediaList()->model().items().size() == 1; }, 5000));
+  const std::string path = window->mediaList()->model().items()[0].fullPath;
+  window->Close();
+  PumpFor(500);
+
+  auto c = avicheck::Read(path);
+  ASSERT_TRUE(c.opened) << path;
+  const double video = (c.lastVideoPts + 1) / 25.0;
+  const double audio = c.samples.size() / 2.0 / 48000.0;
+  std::printf("stalled recording: video %.3f s, audio %.3f s\n", video, audio);
+  EXPECT_NEAR(video, 6.0, 1.0);
+  EXPECT_LT(std::abs(video - audio), 0.3) << "sound lost while the window stalled";
+  // The far side (left) carries the tone in every 20 ms from the first half
+  // second to the end: no stretch of it went missing.
+  int silent = 0;
+  const size_t window20ms = 960;
+  for (size_t f = 24'000; f + window20ms < c.samples.size() / 2 - 4800; f += window20ms) {
+    double sum = 0;
+    for (size_t k = f; k < f + window20ms; ++k) sum += double(c.samples[2 * k]) * c.samples[2 * k];
+    if (std::sqrt(sum / window20ms) < 2000) ++silent;
+  }
+  EXPECT_EQ(silent, 0) << "20 ms stretches without the far side's tone";
 }
 
 int main(int argc, char** argv) {

@@ -14,8 +14,10 @@ set -uo pipefail
 work=$(mktemp -d /tmp/murmurant-services.XXXXXX)
 xvfb_pid=""
 pulse_pid=""
+keeper_pid=""
 
 cleanup() {
+  [ -n "$keeper_pid" ] && kill "$keeper_pid" 2>/dev/null
   [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
@@ -81,5 +83,16 @@ done
 if ! pactl info >/dev/null 2>&1; then
   echo "harness: PulseAudio did not start" >&2; cat "$work/pulse.out" "$work/pulse.log" >&2; exit 1
 fi
+# A real microphone delivers as soon as it is opened; the null sink behind
+# this one renders in two-second blocks while nobody listens closely, so a
+# reader with short blocks keeps it as prompt as a real device for the run.
+# Once it listens, the sink is restarted so the short blocks count from now.
+parec --device=mic_feed.monitor --latency-msec=20 >/dev/null 2>&1 &
+keeper_pid=$!
+for _ in $(seq 1 50); do
+  pactl list sinks | grep -A12 'Name: mic_feed' | grep -q 'configured 20000 usec' && break
+  sleep 0.1
+done
+pactl suspend-sink mic_feed 1 && pactl suspend-sink mic_feed 0
 
 "$@"

@@ -121,15 +121,17 @@ TEST(RecordingController, RecordFixedRunsToAListRowAndIgnoresSecondCommands) {
   EXPECT_EQ(c.state(), RecorderState::Idle);
   EXPECT_EQ(ports.status, "Ready");
   EXPECT_FALSE(ports.clockRunning);
-  EXPECT_EQ(ports.streamsOpen, 0);
   EXPECT_EQ(ports.sessionsStopped, 1);
   ASSERT_EQ(ports.rows.size(), 1u);
   EXPECT_EQ(ports.rows[0].path, c.outputPath());
   EXPECT_EQ(ports.rows[0].duration, "00:00:05");
   // The stop path does not wait: the session lives until its file is closed.
   EXPECT_EQ(ports.sessionsAlive, 1);
+  // The streams stay open until the file has the sound of its last pictures.
+  EXPECT_EQ(ports.streamsOpen, 2);
   c.OnCaptureFinished(ports.lastId, c.outputPath());
   EXPECT_EQ(ports.sessionsAlive, 0);
+  EXPECT_EQ(ports.streamsOpen, 0);
   EXPECT_FALSE(c.Stop());  // F9 while idle
 }
 
