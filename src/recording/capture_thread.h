@@ -16,7 +16,7 @@
 
 #include "capture/frame_grab.h"
 #include "capture/geometry.h"
-#include "capture/screen_grabber.h"
+#include "platform/screen_grabber.h"
 
 namespace recording {
 
