@@ -7,7 +7,7 @@
 
 #include "capture/frame.h"
 #include "capture/geometry.h"
-#include "capture/screen_grabber.h"
+#include "platform/screen_grabber.h"
 
 namespace capture {
 

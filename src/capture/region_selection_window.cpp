@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "capture/screen_grabber.h"
+#include "platform/screen_grabber.h"
 
 namespace capture {
 namespace {

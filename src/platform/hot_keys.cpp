@@ -1,11 +1,9 @@
 #include "platform/hot_keys.h"
 
 #include <X11/XKBlib.h>
-#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
-#include <mutex>
-#include <vector>
+#include "platform/x11_internal.h"
 
 namespace platform {
 namespace {
@@ -29,19 +27,10 @@ unsigned XModifiers(unsigned modifiers) {
   return m;
 }
 
-// X reports a grab conflict asynchronously through the error handler, which is
-// process-wide; the flag it sets is read right after an XSync under this lock.
-std::mutex gErrorLock;
-bool gGrabFailed = false;
-int CatchGrabError(Display*, XErrorEvent* e) {
-  if (e->error_code == BadAccess) gGrabFailed = true;
-  return 0;
-}
-
 }  // namespace
 
 struct GlobalHotKeys::Impl {
-  Display* display = nullptr;
+  x11::DisplayPtr display;
   Window root = 0;
   Handler handler;
   struct Grab {
@@ -50,22 +39,23 @@ struct GlobalHotKeys::Impl {
   };
   std::map<int, Grab> grabs;
 
+  Display* d() const { return display.get(); }
+
   ~Impl() {
     if (!display) return;
     for (const auto& [id, g] : grabs)
-      for (unsigned lock : kLockMixes) XUngrabKey(display, g.code, g.mods | lock, root);
-    XCloseDisplay(display);
+      for (unsigned lock : kLockMixes) XUngrabKey(d(), g.code, g.mods | lock, root);
   }
 };
 
 std::unique_ptr<GlobalHotKeys> GlobalHotKeys::Create(Handler handler) {
   auto impl = std::make_unique<Impl>();
-  impl->display = XOpenDisplay(nullptr);
+  impl->display = x11::OpenDisplay();
   if (!impl->display) return nullptr;
-  impl->root = DefaultRootWindow(impl->display);
+  impl->root = DefaultRootWindow(impl->d());
   impl->handler = std::move(handler);
   // Key releases of a held key repeat otherwise; one press, one hot key.
-  XkbSetDetectableAutoRepeat(impl->display, True, nullptr);
+  XkbSetDetectableAutoRepeat(impl->d(), True, nullptr);
   return std::unique_ptr<GlobalHotKeys>(new GlobalHotKeys(std::move(impl)));
 }
 
@@ -76,24 +66,19 @@ bool GlobalHotKeys::Register(int id, unsigned modifiers, int virtualKey) {
   Unregister(id);
   KeySym sym = KeySymFor(virtualKey);
   if (sym == NoSymbol) return false;
-  KeyCode code = XKeysymToKeycode(impl_->display, sym);
+  KeyCode code = XKeysymToKeycode(impl_->d(), sym);
   if (code == 0) return false;
   unsigned mods = XModifiers(modifiers);
 
-  std::lock_guard<std::mutex> lock(gErrorLock);
-  XSync(impl_->display, False);
-  gGrabFailed = false;
-  auto previous = XSetErrorHandler(CatchGrabError);
+  // Another client's grab of the same combination comes back as an error.
+  x11::ErrorTrap trap(impl_->d());
   for (unsigned mix : kLockMixes)
-    XGrabKey(impl_->display, code, mods | mix, impl_->root, False, GrabModeAsync, GrabModeAsync);
-  XSync(impl_->display, False);
-  bool failed = gGrabFailed;
-  if (failed) {
-    for (unsigned mix : kLockMixes) XUngrabKey(impl_->display, code, mods | mix, impl_->root);
-    XSync(impl_->display, False);
+    XGrabKey(impl_->d(), code, mods | mix, impl_->root, False, GrabModeAsync, GrabModeAsync);
+  if (trap.Failed()) {
+    // Some lock mixes may have been granted; none may stay.
+    for (unsigned mix : kLockMixes) XUngrabKey(impl_->d(), code, mods | mix, impl_->root);
+    return false;
   }
-  XSetErrorHandler(previous);
-  if (failed) return false;
   impl_->grabs[id] = {code, mods};
   return true;
 }
@@ -102,18 +87,18 @@ void GlobalHotKeys::Unregister(int id) {
   auto it = impl_->grabs.find(id);
   if (it == impl_->grabs.end()) return;
   for (unsigned mix : kLockMixes)
-    XUngrabKey(impl_->display, it->second.code, it->second.mods | mix, impl_->root);
-  XFlush(impl_->display);
+    XUngrabKey(impl_->d(), it->second.code, it->second.mods | mix, impl_->root);
+  XFlush(impl_->d());
   impl_->grabs.erase(it);
 }
 
-int GlobalHotKeys::fd() const { return ConnectionNumber(impl_->display); }
+int GlobalHotKeys::fd() const { return ConnectionNumber(impl_->d()); }
 
 void GlobalHotKeys::DispatchPending() {
   const unsigned relevant = ControlMask | ShiftMask | Mod1Mask;
-  while (XPending(impl_->display) > 0) {
+  while (XPending(impl_->d()) > 0) {
     XEvent e;
-    XNextEvent(impl_->display, &e);
+    XNextEvent(impl_->d(), &e);
     if (e.type != KeyPress) continue;
     for (const auto& [id, g] : impl_->grabs) {
       if (g.code == e.xkey.keycode && g.mods == (e.xkey.state & relevant)) {

@@ -1,7 +1,9 @@
 #pragma once
 // Shared by the X11 implementation files only (and by tests that play a
-// hostile program on the wire). Everything else talks to the window system
-// through x11_messaging.h and x11_windows.h, which carry no Xlib types.
+// hostile program on the wire): the one way this program opens a connection
+// to the X server and checks its requests. Everything else talks to the
+// window system through the headers of src/platform/, which carry no Xlib
+// types.
 #include <X11/Xlib.h>
 
 #include <memory>
@@ -11,29 +13,52 @@
 
 namespace platform::x11 {
 
+// Closes a connection of ours once every error it still owes has arrived.
 struct DisplayCloser {
   void operator()(Display* d) const;
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
-// Opens a connection of our own to $DISPLAY. Protocol errors on it never end
-// the process: they are caught and read back through ErrorTrap.
-DisplayPtr OpenDisplay();
+// Opens a connection of our own to `name` (empty: $DISPLAY); null when there
+// is no server. Protocol errors on it never end the process: an ErrorTrap
+// collects them, and one that nobody traps is logged and dropped.
+DisplayPtr OpenDisplay(const std::string& name = {});
 
-// Collects the X errors of one display between its construction and
-// Failed(), which syncs with the server first so that every error of the
-// requests made so far has arrived.
+// Collects the X errors of the requests one thread makes on one display
+// between the trap's construction and Failed(). One process-wide error
+// handler, installed at the first use of this layer, hands each error to the
+// innermost trap of the thread that reads it (the thread making the requests,
+// as every display of ours is used by one thread at a time), so traps of
+// different threads never see each other's errors. Errors of connections
+// that are not ours go on to the handler that was in place before (the
+// toolkit's). That first use must not race a toolkit installing its own
+// handler on another thread; in our programs it comes from the main thread,
+// after the toolkit started.
+//
+// Traps nest and must be destroyed in reverse order on the thread that made
+// them, which scoped objects do by themselves.
 class ErrorTrap {
  public:
   explicit ErrorTrap(Display* display);
+  // Waits for the errors the trap's requests still owe, so that none of
+  // them reaches the handler untrapped after the trap is gone.
   ~ErrorTrap();
   ErrorTrap(const ErrorTrap&) = delete;
   ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+  // Whether any request made since the trap was set failed. Syncs with the
+  // server first unless every such request is known to be processed (as
+  // after a request with a reply).
   bool Failed();
 
  private:
+  friend int OnXError(Display* display, XErrorEvent* error);  // the process-wide handler
+  bool Outstanding() const;
+
   Display* display_;
-  unsigned long start_;
+  unsigned long start_;  // serial of the first request the trap covers
+  bool failed_ = false;  // written by OnXError on this trap's own thread
+  ErrorTrap* outer_;     // the trap this thread had set before
 };
 
 // One connection for short queries from any thread (registration of names,

@@ -17,87 +17,6 @@
 #include "platform/x11_internal.h"
 
 namespace platform {
-namespace x11 {
-namespace {
-
-// X errors of our own connections are expected (a window of another program
-// may vanish at any moment) and must never end the process, whereas errors of
-// the toolkit's connection stay with the toolkit's handler.
-struct ErrorState {
-  bool any = false;
-  unsigned long lastSerial = 0;  // request serial of the newest error
-};
-std::mutex gErrorMutex;
-std::map<Display*, ErrorState> gErrors;  // our connections only
-XErrorHandler gPreviousHandler = nullptr;
-
-int OnXError(Display* display, XErrorEvent* error) {
-  {
-    std::lock_guard lock(gErrorMutex);
-    auto it = gErrors.find(display);
-    if (it != gErrors.end()) {
-      it->second.any = true;
-      it->second.lastSerial = error->serial;
-      return 0;
-    }
-  }
-  return gPreviousHandler ? gPreviousHandler(display, error) : 0;
-}
-
-// A toolkit initialised after us may have put its own handler in place;
-// ours goes back on top and passes foreign errors on to it.
-void EnsureErrorHandler() {
-  XErrorHandler previous = XSetErrorHandler(OnXError);
-  if (previous != OnXError) {
-    std::lock_guard lock(gErrorMutex);
-    gPreviousHandler = previous;
-  }
-}
-
-std::mutex gSharedMutex;
-DisplayPtr gShared;
-
-}  // namespace
-
-void DisplayCloser::operator()(Display* d) const {
-  if (!d) return;
-  XCloseDisplay(d);
-  std::lock_guard lock(gErrorMutex);
-  gErrors.erase(d);
-}
-
-DisplayPtr OpenDisplay() {
-  EnsureErrorHandler();
-  Display* d = XOpenDisplay(nullptr);
-  if (d) {
-    std::lock_guard lock(gErrorMutex);
-    gErrors[d] = ErrorState{};
-  }
-  return DisplayPtr(d);
-}
-
-ErrorTrap::ErrorTrap(Display* display) : display_(display), start_(NextRequest(display)) {
-  EnsureErrorHandler();
-}
-
-ErrorTrap::~ErrorTrap() = default;
-
-bool ErrorTrap::Failed() {
-  XSync(display_, False);
-  std::lock_guard lock(gErrorMutex);
-  // Only errors of requests made since the trap was set count; an earlier
-  // unchecked request (a reply to a sender that has gone) is no failure here.
-  const ErrorState& state = gErrors[display_];
-  return state.any && state.lastSerial >= start_;
-}
-
-SharedDisplay::SharedDisplay() : lock_(gSharedMutex) {
-  if (!gShared) gShared = OpenDisplay();
-  display_ = gShared.get();
-}
-
-}  // namespace x11
-
 namespace {
 
 using x11::ErrorTrap;
@@ -257,10 +176,11 @@ void MessageWindow::Impl::HandleEvent(const XEvent& ev) {
     LResult result = Deliver(ev.xclient);
     if (serial != 0 && from != 0) {
       // The sender may have died or given up; its absence is no error here.
+      ErrorTrap trap(d());
       SendClient(d(), from, atoms.reply,
                  {static_cast<long>(serial), static_cast<long>(Low32(result)),
                   static_cast<long>(window), 0, 0});
-      XFlush(d());
+      trap.Failed();
     }
   } else if (IsReply(ev)) {
     auto it = replies.find(WireUnsigned(ev.xclient.data.l[0]));
@@ -287,15 +207,17 @@ std::optional<LResult> MessageWindow::Impl::Transact(Window to, MessageId m, uin
                                                      int32_t l, uint32_t serial,
                                                      std::chrono::milliseconds timeout) {
   replies[serial];
-  Watch(to);
-  std::optional<LResult> result;
+  bool sent = false;
   {
-    ErrorTrap trap(d());
+    ErrorTrap trap(d());  // the receiver may be gone already
+    Watch(to);
     SendClient(d(), to, atoms.message,
                {static_cast<long>(m), static_cast<long>(w), static_cast<long>(l),
                 static_cast<long>(serial), static_cast<long>(window)});
-    if (!trap.Failed()) result = AwaitReply(to, serial, timeout);
+    sent = !trap.Failed();
   }
+  std::optional<LResult> result;
+  if (sent) result = AwaitReply(to, serial, timeout);
   Unwatch(to);
   replies.erase(serial);
   return result;

@@ -17,7 +17,7 @@
 
 #include "capture/frame_grab.h"
 #include "capture/geometry.h"
-#include "capture/screen_grabber.h"
+#include "platform/screen_grabber.h"
 
 namespace recording {
 

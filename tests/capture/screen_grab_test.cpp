@@ -6,7 +6,7 @@
 
 #include "capture/frame_grab.h"
 #include "capture/pixel_pipeline.h"
-#include "capture/screen_grabber.h"
+#include "platform/screen_grabber.h"
 #include "pattern_window.h"
 
 using capture::Frame;

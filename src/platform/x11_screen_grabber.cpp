@@ -1,7 +1,6 @@
-// The only file of the capture code that speaks Xlib: MIT-SHM grabs of the
-// root window (XGetImage when shared memory is not available), the pointer
-// image from XFixes, and painting the marker window.
-#include <X11/Xlib.h>
+// The screen grabber over Xlib: MIT-SHM grabs of the root window (XGetImage
+// when shared memory is not available), the pointer image from XFixes, and
+// painting the marker window.
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xfixes.h>
@@ -9,22 +8,17 @@
 #include <sys/shm.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
-#include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "capture/pixel_pipeline.h"
-#include "capture/screen_grabber.h"
+#include "platform/screen_grabber.h"
+#include "platform/x11_internal.h"
 
 namespace capture {
 namespace {
 
-struct DisplayCloser {
-  void operator()(Display* d) const { XCloseDisplay(d); }
-};
-using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+using platform::x11::DisplayPtr;
+using platform::x11::ErrorTrap;
 
 struct XFreeDeleter {
   void operator()(void* p) const { XFree(p); }
@@ -35,16 +29,6 @@ struct ImageDestroyer {
   void operator()(XImage* image) const { XDestroyImage(image); }
 };
 using ImagePtr = std::unique_ptr<XImage, ImageDestroyer>;
-
-// XShmAttach reports failure asynchronously through the error handler, whose
-// default ends the process; the attach is checked under a handler of our own,
-// swapped in only for that round trip.
-std::mutex attachMutex;
-bool attachFailed = false;
-int RecordAttachError(Display*, XErrorEvent*) {
-  attachFailed = true;
-  return 0;
-}
 
 // One shared-memory image of a fixed size, attached to the server.
 class ShmImage {
@@ -69,13 +53,11 @@ class ShmImage {
     }
     self->image_->data = self->info_.shmaddr;
     self->info_.readOnly = False;
-    std::lock_guard lock(attachMutex);
-    attachFailed = false;
-    XErrorHandler previous = XSetErrorHandler(RecordAttachError);
+    // A server that cannot reach the segment (another host, another user's
+    // limits) refuses the attach with an error, not with the status.
+    ErrorTrap trap(display);
     Status ok = XShmAttach(display, &self->info_);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    if (!ok || attachFailed) return nullptr;
+    if (!ok || trap.Failed()) return nullptr;
     self->attached_ = true;
     return self;
   }
@@ -183,9 +165,12 @@ class X11ScreenGrabber final : public ScreenGrabber {
 
   void PaintWindow(unsigned long window, uint32_t rgb) override {
     if (!window) return;
+    // The marker may close under a running grab; then there is nothing to
+    // paint, and the trap's sync is what puts the paint on the server.
+    ErrorTrap trap(display_.get());
     XSetWindowBackground(display_.get(), window, PixelFor(rgb));
     XClearWindow(display_.get(), window);
-    XFlush(display_.get());
+    trap.Failed();
   }
 
  private:
@@ -196,22 +181,26 @@ class X11ScreenGrabber final : public ScreenGrabber {
         shm_ = ShmImage::Create(display_.get(), width, height);
         if (!shm_) useShm_ = false;  // fall back for the rest of this grabber's life
       }
-      if (shm_ && XShmGetImage(display_.get(), root_, shm_->image(), x, y, AllPlanes)) {
+      ErrorTrap trap(display_.get());
+      if (shm_ && XShmGetImage(display_.get(), root_, shm_->image(), x, y, AllPlanes) &&
+          !trap.Failed()) {
         CopyImage(*shm_->image(), width, height, out, atX, atY);
         return true;
       }
     }
+    ErrorTrap trap(display_.get());
     ImagePtr image(XGetImage(display_.get(), root_, x, y, static_cast<unsigned>(width),
                              static_cast<unsigned>(height), AllPlanes, ZPixmap));
-    if (!image) return false;
+    if (!image || trap.Failed()) return false;
     CopyImage(*image, width, height, out, atX, atY);
     return true;
   }
 
   void DrawCursor(int x, int y, Frame& out) {
     if (!hasXFixes_) return;
+    ErrorTrap trap(display_.get());
     CursorImagePtr image(XFixesGetCursorImage(display_.get()));
-    if (!image) return;
+    if (!image || trap.Failed()) return;
     // The shape is converted once per cursor change; the pointer position
     // comes fresh with every grab.
     if (cursor_.argb.empty() || cursor_.serial != image->cursor_serial ||
@@ -254,14 +243,7 @@ class X11ScreenGrabber final : public ScreenGrabber {
 }  // namespace
 
 std::unique_ptr<ScreenGrabber> OpenScreenGrabber(const GrabberOptions& options) {
-  const char* name = options.display.empty() ? nullptr : options.display.c_str();
-  // A server busy tearing down other clients can drop a fresh connection (seen
-  // on Xvfb); a few spaced tries tell that apart from a display that is gone.
-  DisplayPtr display;
-  for (int attempt = 0; attempt < 5 && !display; ++attempt) {
-    if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    display.reset(XOpenDisplay(name));
-  }
+  DisplayPtr display = platform::x11::OpenDisplay(options.display);
   if (!display) return nullptr;
   return std::make_unique<X11ScreenGrabber>(std::move(display), options);
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The screen as the capture thread sees it: rectangles of the root window with
 // the pointer drawn in, and the one window the grab repaints (the marker).
-// The window system stays behind this interface; one implementation talks to
-// the X server.
+// The window system stays behind this interface; its one implementation
+// (x11_screen_grabber.cpp) lives with the other X11 layers and shares their
+// connections and error checks. The names stay in the capture code's
+// namespace, whose frames it fills.
 #include <cstdint>
 #include <memory>
 #include <string>
