@@ -103,18 +103,18 @@ void CHoverButton::OnLeave(wxMouseEvent&) {
   Refresh(false);
 }
 
-void CHoverButton::OnLeftDown(wxMouseEvent&) {
+void CHoverButton::OnLeftDown(wxMouseEvent& event) {
   state_.Pressed();
   state_.MouseEntered();
   if (!HasCapture()) CaptureMouse();
   draggingWindow_ = false;
   if (wxWindow* top = wxGetTopLevelParent(this); windowDrag_ && top) {
     // Screen positions throughout: the button moves with the window, so
-    // positions relative to it would shift under the pointer. The window's
-    // place is asked of the server: the toolkit's own record of it is not
-    // kept up to date under every window manager.
-    pressPointer_ = wxGetMousePosition();
-    pressWindow_ = top->GetScreenPosition();
+    // positions relative to it would shift under the pointer. Both come from
+    // the server; the toolkit's own record of a top-level window's place is
+    // not kept up to date under every window manager.
+    pressPointer_ = ClientToScreen(event.GetPosition());
+    grabOffset_ = top->ScreenToClient(pressPointer_);
   }
   Refresh(false);
 }
@@ -122,17 +122,18 @@ void CHoverButton::OnLeftDown(wxMouseEvent&) {
 bool CHoverButton::DragWindow() {
   wxWindow* top = wxGetTopLevelParent(this);
   if (!windowDrag_ || !top || !state_.pressed()) return false;
-  const wxPoint moved = wxGetMousePosition() - pressPointer_;
+  const wxPoint pointer = wxGetMousePosition();
   if (!draggingWindow_) {
     // A hand that shakes a little while clicking still clicks.
     int slopX = wxSystemSettings::GetMetric(wxSYS_DRAG_X, this);
     int slopY = wxSystemSettings::GetMetric(wxSYS_DRAG_Y, this);
     if (slopX <= 0) slopX = 4;
     if (slopY <= 0) slopY = 4;
+    const wxPoint moved = pointer - pressPointer_;
     if (std::abs(moved.x) <= slopX && std::abs(moved.y) <= slopY) return false;
     draggingWindow_ = true;
   }
-  top->Move(pressWindow_ + moved);
+  top->Move(pointer - grabOffset_);
   return true;
 }
 

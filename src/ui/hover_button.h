@@ -53,7 +53,7 @@ class CHoverButton : public wxControl {
   bool windowDrag_ = false;
   bool draggingWindow_ = false;  // the current press has become a drag
   wxPoint pressPointer_;         // screen position of the pointer at the press
-  wxPoint pressWindow_;          // the top-level window's position then
+  wxPoint grabOffset_;           // the pointer's place in the top-level window then
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -157,8 +157,13 @@ TEST_F(UnderWindowManager, FloatingStopIsDraggedByItsBodyAndAPlainClickStops) {
     auto now = Shown("Stop Record");
     return now && now->x == floating->x + dx && now->y == floating->y + dy;
   };
+  auto where = [] {
+    auto now = Shown("Stop Record");
+    return now ? std::to_string(now->x) + "," + std::to_string(now->y) : std::string("hidden");
+  };
   EXPECT_TRUE(e2e::WaitFor([&] { return movedBy(150, 100); }, 3000))
-      << "the Stop button did not follow the drag";
+      << "the Stop button did not follow the drag from " << floating->x << "," << floating->y
+      << " but is at " << where();
   EXPECT_TRUE(RecordingGrows()) << "the drag stopped the recording";
   EXPECT_TRUE(Shown("Stop Record"));
 
