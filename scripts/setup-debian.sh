@@ -11,7 +11,7 @@ packages=(
   libpulse-dev pulseaudio pulseaudio-utils
   libx11-dev libxext-dev libxfixes-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool x11-utils xauth
+  xvfb xdotool x11-utils xauth openbox
   fonts-liberation fonts-dejavu-core
   imagemagick ffmpeg sox espeak-ng
 )

@@ -19,6 +19,7 @@ RegionBorder::RegionBorder(int screenWidth, int screenHeight)
   Bind(wxEVT_LEFT_DOWN, &RegionBorder::OnLeftDown, this);
   Bind(wxEVT_LEFT_UP, &RegionBorder::OnLeftUp, this);
   Bind(wxEVT_MOUSE_CAPTURE_LOST, &RegionBorder::OnCaptureLost, this);
+  Bind(wxEVT_CLOSE_WINDOW, &RegionBorder::OnCloseRequest, this);
 }
 
 void RegionBorder::ShapeAround(int x, int y, int width, int height) {
@@ -73,5 +74,18 @@ void RegionBorder::OnLeftUp(wxMouseEvent& event) {
 }
 
 void RegionBorder::OnCaptureLost(wxMouseCaptureLostEvent&) {}
+
+void RegionBorder::OnCloseRequest(wxCloseEvent& event) {
+  // The capture thread paints this window by its id while a recording runs,
+  // and the main window keeps it for the next recording: a close request
+  // from the desktop only hides it. The recording goes on without a marker.
+  if (!event.CanVeto()) {
+    event.Skip();
+    return;
+  }
+  event.Veto();
+  if (HasCapture()) ReleaseMouse();
+  Hide();
+}
 
 }  // namespace capture

@@ -3,7 +3,9 @@
 // topmost window ("Flashing"). The user drags it with the size-all cursor to
 // move the recorded area; the move is clamped to the screen and published to
 // the capture thread. While a recording runs, the capture thread repaints it
-// through its own display connection (see capture/frame_grab.h).
+// through its own display connection (see capture/frame_grab.h). A close
+// request from the desktop hides it; it is never destroyed before its owner
+// lets it go.
 #include <wx/frame.h>
 
 #include "capture/frame_grab.h"
@@ -35,6 +37,7 @@ class RegionBorder : public wxFrame {
   void OnLeftDown(wxMouseEvent& event);
   void OnLeftUp(wxMouseEvent& event);
   void OnCaptureLost(wxMouseCaptureLostEvent& event);
+  void OnCloseRequest(wxCloseEvent& event);
 
   int screenWidth_, screenHeight_;
   ScreenRect marked_;

@@ -46,6 +46,7 @@ RegionSelectionWindow::RegionSelectionWindow(int screenWidth, int screenHeight, 
   surface_->Bind(wxEVT_LEFT_UP, &RegionSelectionWindow::OnLeftUp, this);
   surface_->Bind(wxEVT_KEY_DOWN, &RegionSelectionWindow::OnKeyDown, this);
   surface_->Bind(wxEVT_MOUSE_CAPTURE_LOST, &RegionSelectionWindow::OnCaptureLost, this);
+  Bind(wxEVT_CLOSE_WINDOW, &RegionSelectionWindow::OnCloseRequest, this);
   wxClientDC dc(surface_);
   dc.SetFont(LabelFont());
   labelHeight_ = dc.GetCharHeight();
@@ -115,6 +116,18 @@ void RegionSelectionWindow::OnKeyDown(wxKeyEvent& event) {
 }
 
 void RegionSelectionWindow::OnCaptureLost(wxMouseCaptureLostEvent&) {}
+
+void RegionSelectionWindow::OnCloseRequest(wxCloseEvent& event) {
+  // Alt+F4 on the selection means "not now", as the cancel key does. The
+  // window itself stays for the next selection; destroying it here would
+  // leave the main window holding a freed window.
+  if (!event.CanVeto()) {
+    event.Skip();
+    return;
+  }
+  event.Veto();
+  Cancel();
+}
 
 void RegionSelectionWindow::RefreshAround(const ScreenRect& r) {
   // The strips, and the label above or below with its rounded box.

@@ -2,7 +2,8 @@
 // "ShiftRegionWindow": the full-screen, topmost window in which the user drags
 // the rectangle to record. It shows the screen as it was when it opened and
 // draws the selection over that picture: four inverted hatched strips and a
-// label with the coordinates.
+// label with the coordinates. A close request from the desktop cancels the
+// selection as the cancel key does; the window stays for the next one.
 #include <wx/bitmap.h>
 #include <wx/frame.h>
 #include <wx/image.h>
@@ -19,7 +20,7 @@ class RegionSelectionWindow : public wxFrame {
 
   struct Actions {
     std::function<void(const ScreenRect&)> committed;  // a non-empty rectangle was released
-    std::function<void()> cancelled;  // the cancel key, or a release without area
+    std::function<void()> cancelled;  // the cancel key, a close request, or a release without area
   };
 
   // Created hidden at (0, 0) with the screen's size, titled "Title".
@@ -45,6 +46,7 @@ class RegionSelectionWindow : public wxFrame {
   void OnLeftUp(wxMouseEvent& event);
   void OnKeyDown(wxKeyEvent& event);
   void OnCaptureLost(wxMouseCaptureLostEvent& event);
+  void OnCloseRequest(wxCloseEvent& event);
   void RefreshAround(const ScreenRect& r);
   void DrawSelection(wxDC& dc, const ScreenRect& r);
   void End();

@@ -2,6 +2,8 @@
 // The small always-on-top Stop button that stands beside the recorded area
 // while the main window is minimised. Its menu shows or hides the main window
 // and quits; the owner decides what each of those means through callbacks.
+// A press and release on it stops; a press, a drag and a release moves it.
+// A close request from the desktop hides it and never destroys it.
 #include <wx/frame.h>
 
 #include <functional>
@@ -39,6 +41,7 @@ class FloatingStopWindow : public wxFrame {
   void OnStop(wxCommandEvent& event);
   void OnContextMenu(wxMouseEvent& event);
   void OnDoubleClick(wxMouseEvent& event);
+  void OnCloseRequest(wxCloseEvent& event);
 
   CHoverButton* stop_;
   Actions actions_;

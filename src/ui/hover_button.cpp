@@ -4,9 +4,14 @@
 #include <wx/dcclient.h>
 #include <wx/image.h>
 #include <wx/log.h>
+#include <wx/settings.h>
 #include <wx/tooltip.h>
+#include <wx/toplevel.h>
+#include <wx/utils.h>
 
 #include <sys/stat.h>
+
+#include <cstdlib>
 
 wxBEGIN_EVENT_TABLE(CHoverButton, wxControl)
   EVT_PAINT(CHoverButton::OnPaint)
@@ -98,16 +103,44 @@ void CHoverButton::OnLeave(wxMouseEvent&) {
   Refresh(false);
 }
 
-void CHoverButton::OnLeftDown(wxMouseEvent&) {
+void CHoverButton::OnLeftDown(wxMouseEvent& event) {
   state_.Pressed();
   state_.MouseEntered();
   if (!HasCapture()) CaptureMouse();
+  draggingWindow_ = false;
+  if (wxWindow* top = wxGetTopLevelParent(this); windowDrag_ && top) {
+    // Screen positions throughout: the button moves with the window, so
+    // positions relative to it would shift under the pointer. Both come from
+    // the server; the toolkit's own record of a top-level window's place is
+    // not kept up to date under every window manager.
+    pressPointer_ = ClientToScreen(event.GetPosition());
+    grabOffset_ = top->ScreenToClient(pressPointer_);
+  }
   Refresh(false);
+}
+
+bool CHoverButton::DragWindow() {
+  wxWindow* top = wxGetTopLevelParent(this);
+  if (!windowDrag_ || !top || !state_.pressed()) return false;
+  const wxPoint pointer = wxGetMousePosition();
+  if (!draggingWindow_) {
+    // A hand that shakes a little while clicking still clicks.
+    int slopX = wxSystemSettings::GetMetric(wxSYS_DRAG_X, this);
+    int slopY = wxSystemSettings::GetMetric(wxSYS_DRAG_Y, this);
+    if (slopX <= 0) slopX = 4;
+    if (slopY <= 0) slopY = 4;
+    const wxPoint moved = pointer - pressPointer_;
+    if (std::abs(moved.x) <= slopX && std::abs(moved.y) <= slopY) return false;
+    draggingWindow_ = true;
+  }
+  top->Move(pointer - grabOffset_);
+  return true;
 }
 
 void CHoverButton::OnMotion(wxMouseEvent& event) {
   // While the mouse is captured no enter/leave arrives; follow the pointer.
   if (!HasCapture()) return;
+  if (DragWindow()) return;
   bool inside = wxRect(GetClientSize()).Contains(event.GetPosition());
   if (inside != state_.hover()) {
     inside ? state_.MouseEntered() : state_.MouseLeft();
@@ -117,6 +150,13 @@ void CHoverButton::OnMotion(wxMouseEvent& event) {
 
 void CHoverButton::OnLeftUp(wxMouseEvent& event) {
   if (HasCapture()) ReleaseMouse();
+  if (draggingWindow_ || DragWindow()) {
+    // The press moved the window: it was no click.
+    draggingWindow_ = false;
+    state_.Cancelled();
+    Refresh(false);
+    return;
+  }
   bool inside = wxRect(GetClientSize()).Contains(event.GetPosition());
   if (!inside) state_.MouseLeft();
   bool click = state_.Released(inside);
@@ -125,6 +165,7 @@ void CHoverButton::OnLeftUp(wxMouseEvent& event) {
 }
 
 void CHoverButton::OnCaptureLost(wxMouseCaptureLostEvent&) {
+  draggingWindow_ = false;
   state_.Cancelled();
   Refresh(false);
 }

@@ -8,17 +8,22 @@
 #
 # The command sees DISPLAY, PULSE_SERVER, HOME, XDG_* set to the private ones and
 # MURMURANT_MIC_SINK naming the sink whose monitor is the private microphone:
-# play into that sink to speak into the microphone.
+# play into that sink to speak into the microphone. MURMURANT_WM_DISPLAY names
+# a second private X server on which a window manager (openbox) runs.
 set -uo pipefail
 
 work=$(mktemp -d /tmp/murmurant-services.XXXXXX)
 xvfb_pid=""
+wm_xvfb_pid=""
+wm_pid=""
 pulse_pid=""
 keeper_pid=""
 
 cleanup() {
   [ -n "$keeper_pid" ] && kill "$keeper_pid" 2>/dev/null
   [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+  [ -n "$wm_xvfb_pid" ] && kill "$wm_xvfb_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
@@ -33,27 +38,63 @@ export XDG_DATA_HOME="$HOME/.local/share"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-# --- X server -------------------------------------------------------------
-# The server picks a free display number itself and reports it when it is
+# --- X servers ------------------------------------------------------------
+# Each server picks a free display number itself and reports it when it is
 # ready: harnesses started at the same moment, picking numbers by looking for
 # free lock files, would otherwise end up sharing one server.
 # -noreset: between tests every client leaves; a reset then would race the
 # next program's connection.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac -noreset \
-  3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
+# start_xvfb NAME: starts a server, logs into $work/NAME.log, sets $started_pid
+# and $started_display.
+start_xvfb() {
+  local name=$1
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac -noreset \
+    3>"$work/$name.display" >"$work/$name.log" 2>&1 &
+  started_pid=$!
+  for _ in $(seq 1 100); do
+    grep -q '[0-9]' "$work/$name.display" 2>/dev/null && break
+    kill -0 "$started_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  started_display=":$(tr -dc '0-9' <"$work/$name.display" 2>/dev/null)"
+  if [ "$started_display" = ":" ] || ! kill -0 "$started_pid" 2>/dev/null; then
+    echo "harness: Xvfb ($name) did not start" >&2; cat "$work/$name.log" >&2; exit 1
+  fi
+  if ! DISPLAY=$started_display xdpyinfo >/dev/null 2>&1; then
+    echo "harness: Xvfb ($name) does not answer on $started_display" >&2
+    cat "$work/$name.log" >&2; exit 1
+  fi
+}
+
+# The everyday server: no window manager, so windows stay exactly where and
+# how the program puts them.
+start_xvfb xvfb
+xvfb_pid=$started_pid
+export DISPLAY=$started_display
+
+# A second server with a real window manager, for the tests whose subject is
+# what a window manager does: stacking, minimising, close requests. It is kept
+# apart so the many tests that place windows and click at fixed points never
+# meet decorations, focus rules or placement policies.
+start_xvfb xvfb-wm
+wm_xvfb_pid=$started_pid
+export MURMURANT_WM_DISPLAY=$started_display
+openbox_config="$work/openbox"
+mkdir -p "$openbox_config"
+DISPLAY=$MURMURANT_WM_DISPLAY XDG_CONFIG_HOME="$openbox_config" \
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+# The manager is ready once it has announced itself on the root window.
 for _ in $(seq 1 100); do
-  grep -q '[0-9]' "$work/display" 2>/dev/null && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
+  DISPLAY=$MURMURANT_WM_DISPLAY xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null \
+    | grep -q 'window id' && break
+  kill -0 "$wm_pid" 2>/dev/null || break
   sleep 0.1
 done
-display=$(tr -dc '0-9' <"$work/display" 2>/dev/null)
-if [ -z "$display" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
-  echo "harness: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1
-fi
-export DISPLAY=":$display"
-if ! xdpyinfo >/dev/null 2>&1; then
-  echo "harness: Xvfb does not answer on $DISPLAY" >&2; cat "$work/xvfb.log" >&2; exit 1
+if ! DISPLAY=$MURMURANT_WM_DISPLAY xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null \
+    | grep -q 'window id'; then
+  echo "harness: the window manager did not start on $MURMURANT_WM_DISPLAY" >&2
+  cat "$work/openbox.log" >&2; exit 1
 fi
 
 # --- PulseAudio -------------------------------------------------------------

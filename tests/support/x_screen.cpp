@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -19,7 +20,16 @@ struct DisplayCloser {
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
-DisplayPtr Open() { return DisplayPtr(XOpenDisplay(nullptr)); }
+// Windows come and go while a test looks at them (a window manager's own
+// pop-ups, a program's windows closing): a request about a window that has
+// just gone must not end the test process, as Xlib's default handler would.
+int IgnoreError(Display*, XErrorEvent*) { return 0; }
+
+DisplayPtr Open() {
+  static const bool handlerSet = (XSetErrorHandler(IgnoreError), true);
+  (void)handlerSet;
+  return DisplayPtr(XOpenDisplay(nullptr));
+}
 
 std::string TitleOf(Display* d, Window w) {
   Atom netName = XInternAtom(d, "_NET_WM_NAME", False);
@@ -70,16 +80,29 @@ std::vector<WindowInfo> FindWindowsByTitle(const std::string& title) {
   std::vector<WindowInfo> found;
   auto d = Open();
   if (!d) return found;
-  Window root, parent, *children = nullptr;
-  unsigned int n = 0;
-  if (!XQueryTree(d.get(), DefaultRootWindow(d.get()), &root, &parent, &children, &n)) return found;
-  for (unsigned int i = 0; i < n; ++i) {
-    if (TitleOf(d.get(), children[i]) != title) continue;
-    XWindowAttributes a;
-    if (!XGetWindowAttributes(d.get(), children[i], &a)) continue;
-    found.push_back({children[i], a.x, a.y, a.width, a.height, a.map_state == IsViewable});
-  }
-  if (children) XFree(children);
+  const Window rootWindow = DefaultRootWindow(d.get());
+  // The program's own top-level windows are children of the root, or one or
+  // two levels down inside a window manager's frame.
+  std::function<void(Window, int)> visit = [&](Window w, int depth) {
+    Window root, parent, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(d.get(), w, &root, &parent, &children, &n)) return;
+    for (unsigned int i = 0; i < n; ++i) {
+      const Window child = children[i];
+      if (TitleOf(d.get(), child) != title) {
+        if (depth < 3) visit(child, depth + 1);
+        continue;
+      }
+      XWindowAttributes a;
+      if (!XGetWindowAttributes(d.get(), child, &a)) continue;
+      int x = a.x, y = a.y;
+      Window unused;
+      XTranslateCoordinates(d.get(), child, rootWindow, 0, 0, &x, &y, &unused);
+      found.push_back({child, x, y, a.width, a.height, a.map_state == IsViewable});
+    }
+    if (children) XFree(children);
+  };
+  visit(rootWindow, 1);
   return found;
 }
 
@@ -93,6 +116,88 @@ std::optional<WindowInfo> WaitForWindow(const std::string& title, int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   } while (std::chrono::steady_clock::now() < end);
   return std::nullopt;
+}
+
+namespace {
+
+std::vector<unsigned long> RootWindows(Display* d, const char* property) {
+  std::vector<unsigned long> out;
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, property, False), 0, 4096, False,
+                         XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+      data) {
+    if (format == 32) {
+      const auto* ids = reinterpret_cast<const unsigned long*>(data);
+      out.assign(ids, ids + count);
+    }
+    XFree(data);
+  }
+  return out;
+}
+
+// A client message to the root window, the way pagers and task bars talk to
+// the window manager.
+void SendToManager(unsigned long window, const char* message, long l0, long l1) {
+  auto d = Open();
+  if (!d) return;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = window;
+  e.xclient.message_type = XInternAtom(d.get(), message, False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = l0;
+  e.xclient.data.l[1] = l1;
+  XSendEvent(d.get(), DefaultRootWindow(d.get()), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  XSync(d.get(), False);
+}
+
+constexpr long kFromPager = 2;  // source indication: a pager or task bar, not an application
+
+}  // namespace
+
+std::vector<unsigned long> StackingOrder() {
+  auto d = Open();
+  return d ? RootWindows(d.get(), "_NET_CLIENT_LIST_STACKING") : std::vector<unsigned long>{};
+}
+
+unsigned long ActiveWindow() {
+  auto d = Open();
+  if (!d) return 0;
+  auto ids = RootWindows(d.get(), "_NET_ACTIVE_WINDOW");
+  return ids.empty() ? 0 : ids.front();
+}
+
+bool Iconic(unsigned long window) {
+  auto d = Open();
+  if (!d) return false;
+  const Atom wmState = XInternAtom(d.get(), "WM_STATE", False);
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  bool iconic = false;
+  if (XGetWindowProperty(d.get(), window, wmState, 0, 2, False, wmState, &type, &format, &count,
+                         &after, &data) == Success && data) {
+    iconic = format == 32 && count >= 1 && reinterpret_cast<const long*>(data)[0] == IconicState;
+    XFree(data);
+  }
+  return iconic;
+}
+
+void RequestClose(unsigned long window) {
+  SendToManager(window, "_NET_CLOSE_WINDOW", CurrentTime, kFromPager);
+}
+
+void RequestMinimise(unsigned long window) {
+  SendToManager(window, "WM_CHANGE_STATE", IconicState, 0);
+}
+
+void RequestActivate(unsigned long window) {
+  SendToManager(window, "_NET_ACTIVE_WINDOW", kFromPager, CurrentTime);
 }
 
 void MovePointer(int x, int y) {

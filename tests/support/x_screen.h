@@ -28,11 +28,28 @@ struct WindowInfo {
   bool viewable = false;
 };
 
-// Every top-level window whose title is exactly `title`.
+// Every top-level window whose title is exactly `title`, with its position on
+// the screen. Under a window manager the program's windows sit inside the
+// manager's frames, and are found there.
 std::vector<WindowInfo> FindWindowsByTitle(const std::string& title);
 
 // Waits up to `ms` for exactly one viewable window with that title.
 std::optional<WindowInfo> WaitForWindow(const std::string& title, int ms);
+
+// What the window manager reports and the requests a pager or task bar sends
+// it. All false or empty when no window manager runs.
+// The managed windows, bottom to top (_NET_CLIENT_LIST_STACKING).
+std::vector<unsigned long> StackingOrder();
+// The window with the keyboard focus as the manager sees it (_NET_ACTIVE_WINDOW).
+unsigned long ActiveWindow();
+// Minimised: the manager has put it in the iconic state (WM_STATE).
+bool Iconic(unsigned long window);
+// Asks the manager to close the window, as a task bar's close item does.
+void RequestClose(unsigned long window);
+// Asks the manager to minimise the window, as its title bar's button does.
+void RequestMinimise(unsigned long window);
+// Asks the manager to bring the window up and focus it, as a task bar does.
+void RequestActivate(unsigned long window);
 
 // Real input through the XTest extension.
 void MovePointer(int x, int y);
