@@ -115,6 +115,28 @@ TEST(Repair, KilledRecordingGetsItsLengthBackWithEveryPictureAndTheSoundInPlace)
   EXPECT_EQ(statAfter.st_mtim.tv_nsec, statBefore.st_mtim.tv_nsec);
 }
 
+// A kill in the middle of a chunk's write, or a power cut that leaves the
+// file's last blocks unwritten: only what is whole is kept.
+TEST(Repair, AChunkCutByTheKillOrZerosAtTheEndCostOnlyThatChunk) {
+  TempDir dir;
+  killtest::Plan plan;
+  plan.pictures = 40;
+  const killtest::Outcome killed = killtest::Record(dir / "cut.avi", plan);
+  ASSERT_TRUE(killed.ok) << killed.error;
+  const std::string whole = ReadFile(dir / "cut.avi");
+  WriteFile(dir / "cut.avi", whole.substr(0, whole.size() - 1000));  // inside the last picture
+  WriteFile(dir / "zeros.avi", whole + std::string(64 * 1024, '\0'));
+
+  for (const auto& [name, pictures] : {std::pair{"cut.avi", 39}, std::pair{"zeros.avi", 40}}) {
+    const media::RepairResult r = media::RepairRecording(dir / name);
+    ASSERT_EQ(r.outcome, RepairOutcome::Repaired) << name << ": " << r.detail;
+    const avicheck::Contents c = avicheck::Read(dir / name);
+    EXPECT_EQ(c.pictures, pictures) << name;
+    EXPECT_EQ(c.decodeErrors, 0) << name;
+    EXPECT_EQ(static_cast<int64_t>(c.samples.size()), killed.audioFrames * 2) << name;
+  }
+}
+
 TEST(Repair, EverythingButAKilledRecordingIsLeftByteForByte) {
   TempDir dir;
   killtest::Plan plan;

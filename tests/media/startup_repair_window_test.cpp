@@ -63,13 +63,13 @@ TEST_F(StartupRepairWindow, ARecordingStartedMeanwhileKeepsTheStatusLine) {
   // Before any event is handled, so before the repair's report can arrive.
   window_->recorder()->RecordFixed(std::time(nullptr));
   window_->Show();
-  ASSERT_EQ(window_->statusText(), "Recording");
+  ASSERT_EQ(window_->statusText().utf8_string(), "Recording");
   ASSERT_TRUE(PumpUntil([&] { return Repaired("killed.avi"); }, 10000));
   ASSERT_TRUE(PumpUntil([&] { return window_->recorder()->recording(); }, 5000));
   PumpFor(300);  // the report has been handled by now
-  EXPECT_EQ(window_->statusText(), "Recording");
+  EXPECT_EQ(window_->statusText().utf8_string(), "Recording");
   EXPECT_TRUE(window_->recorder()->Stop());
-  EXPECT_EQ(window_->statusText(), "Ready");
+  EXPECT_EQ(window_->statusText().utf8_string(), "Ready");
 }
 
 int main(int argc, char** argv) {
