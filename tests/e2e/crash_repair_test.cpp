@@ -132,5 +132,10 @@ TEST_F(CrashRepair, RecordingOfAKilledRecorderIsRebuiltAtTheNextStartAndGarbageI
   EXPECT_GT(soundtest::Energy(pcm, bytes, 0, kFarHz), 1e5) << "no far side on the left";
   EXPECT_GT(soundtest::Energy(pcm, bytes, 1, kNearHz), 1e5) << "no near side on the right";
   EXPECT_EQ(ReadFile(garbagePath), garbage);
-  EXPECT_TRUE(recorder_->running()) << "the second start did not survive the repair";
+  // No crash after the repair, and a clean end when asked to close.
+  ASSERT_TRUE(recorder_->running()) << "the second start did not survive the repair";
+  ::kill(recorder_->pid(), SIGTERM);
+  const auto status = recorder_->WaitExit(8000);
+  ASSERT_TRUE(status) << "the recorder did not end when asked to";
+  EXPECT_EQ(*status, 0);
 }
