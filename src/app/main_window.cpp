@@ -15,6 +15,7 @@
 #include "app/main_layout.h"
 #include "app/recording_indicators.h"
 #include "app/recording_ports.h"
+#include "app/startup_repair.h"
 #include "app/window_messages.h"
 #include "platform/glib_fd_watch.h"
 #include "platform/hot_keys.h"
@@ -143,6 +144,17 @@ bool MainWindow::OnInitDialog() {
   // 18. Attach to the call client; timer 4 polls for the link.
   ConnectSkype();
   // 19. No sound is kept until a recording's first picture.
+  // Recordings a crash left unfinished are rebuilt in the background; files
+  // changed from now on (a recording started at once) are never touched, and
+  // a recording started meanwhile keeps the status line.
+  startupRepair_ = std::make_unique<StartupRepair>(
+      outputFolder().utf8_string(), std::filesystem::file_time_type::clock::now(),
+      [this](std::function<void()> call) { CallAfter(std::move(call)); },
+      [this](const RepairSummary& summary) {
+        const std::string text = RepairStatusText(summary);
+        if (!text.empty() && (!recorder_ || recorder_->state() == recording::RecorderState::Idle))
+          SetStatusText(wxString::FromUTF8(text));
+      });
   return true;
 }
 
@@ -286,6 +298,7 @@ void MainWindow::OnClose(wxCloseEvent& event) {
     return;
   }
   closing_ = true;
+  startupRepair_.reset();  // a rebuild under way is abandoned, its original kept
   // The shutdown runs in this order:
   //  1. release the far-side ring;  2. stop the elapsed-time timer;
   //  3. stop and forget the far-side input stream;

@@ -29,6 +29,7 @@ class CHoverButton;
 class RecordingIndicators;
 class WindowRecordingPorts;
 class MediaList;
+class StartupRepair;
 class wxTextCtrl;
 namespace platform { class GlibMessagePump; }
 namespace skype { class SkypeLink; }
@@ -76,6 +77,7 @@ class MainWindow : public wxFrame {
   wxIcon icon_;           // normal application icon
   wxIcon recordingIcon_;  // shown in turn with the normal one while recording
   wxString statusText_;
+  std::unique_ptr<StartupRepair> startupRepair_;  // rebuilds what a crash left, at start
 
   std::map<int, CHoverButton*> buttons_;
   wxTextCtrl* outputBox_ = nullptr;

@@ -1,0 +1,112 @@
+#include "app/startup_repair.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Plural(int n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// "<name>.avi.repair-XXXXXX": what RepairRecording writes before its rename.
+bool IsLeftoverRebuild(const std::string& name) {
+  const std::string suffix = media::kRepairSuffix;
+  const size_t stem = suffix.find('X');
+  const size_t at = name.size() >= suffix.size() ? name.size() - suffix.size() : std::string::npos;
+  return at != std::string::npos && at >= 4 && name.compare(at - 4, 4, ".avi") == 0 &&
+         name.compare(at, stem, suffix, 0, stem) == 0;
+}
+
+}  // namespace
+
+std::string RepairStatusText(const RepairSummary& s) {
+  if (s.repaired > 0 && s.leftAlone > 0)
+    return "Repaired " + std::to_string(s.repaired) + "; " + std::to_string(s.leftAlone) +
+           " damaged left alone";
+  if (s.repaired > 0) return "Repaired " + Plural(s.repaired, "recording", "recordings");
+  if (s.leftAlone > 0)
+    return s.leftAlone == 1 ? "1 damaged file left as it was"
+                            : std::to_string(s.leftAlone) + " damaged files left as they were";
+  return {};
+}
+
+std::string RepairLogLine(const media::RepairResult& r) {
+  char figures[96];
+  switch (r.outcome) {
+    case media::RepairOutcome::Repaired:
+      std::snprintf(figures, sizeof figures, " (%lld pictures, %.1f s of sound)",
+                    static_cast<long long>(r.pictures), r.soundSeconds);
+      return "murmurant: repaired " + r.path + ", a recording left unfinished" + figures;
+    case media::RepairOutcome::NotOurs:
+      return "murmurant: left " + r.path + " as it was: not a recording of this program (" +
+             r.detail + ")";
+    case media::RepairOutcome::Damaged:
+      return "murmurant: left " + r.path + " as it was: damaged beyond repair, " + r.detail;
+    case media::RepairOutcome::Failed:
+      return "murmurant: left " + r.path + " as it was: could not repair it, " + r.detail;
+    case media::RepairOutcome::Complete:
+    case media::RepairOutcome::Cancelled: return {};
+  }
+  return {};
+}
+
+std::vector<std::string> RecordingsLeftBefore(const std::string& folder,
+                                              fs::file_time_type startedAt) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    std::error_code fileError;
+    if (!entry.is_regular_file(fileError)) continue;
+    const auto modified = entry.last_write_time(fileError);
+    if (fileError || modified >= startedAt) continue;
+    if (IsLeftoverRebuild(name)) {
+      fs::remove(entry.path(), fileError);
+    } else if (entry.path().extension() == ".avi") {
+      found.push_back(entry.path().string());
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+StartupRepair::StartupRepair(std::string folder, fs::file_time_type startedAt, Post post, Done done)
+    : folder_(std::move(folder)), startedAt_(startedAt), post_(std::move(post)),
+      done_(std::move(done)), worker_([this](std::stop_token stop) { Run(std::move(stop)); }) {}
+
+StartupRepair::~StartupRepair() { Stop(); }
+
+void StartupRepair::Stop() {
+  if (!worker_.joinable()) return;
+  worker_.request_stop();
+  worker_.join();
+}
+
+void StartupRepair::Run(std::stop_token stop) {
+  RepairSummary summary;
+  try {
+    for (const std::string& path : RecordingsLeftBefore(folder_, startedAt_)) {
+      if (stop.stop_requested()) return;
+      const media::RepairResult r = media::RepairRecording(path, stop);
+      if (const std::string line = RepairLogLine(r); !line.empty())
+        std::fprintf(stderr, "%s\n", line.c_str());
+      switch (r.outcome) {
+        case media::RepairOutcome::Repaired: ++summary.repaired; break;
+        case media::RepairOutcome::NotOurs:
+        case media::RepairOutcome::Damaged:
+        case media::RepairOutcome::Failed: ++summary.leftAlone; break;
+        case media::RepairOutcome::Complete:
+        case media::RepairOutcome::Cancelled: break;
+      }
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "murmurant: repairing recordings in %s stopped: %s\n", folder_.c_str(),
+                 e.what());
+  }
+  if (stop.stop_requested()) return;
+  post_([done = done_, summary] { done(summary); });
+}
