@@ -156,10 +156,14 @@ void CallPresenter::EnsurePlayback(const std::string& audioOut) {
   auto opened = platform::TimedPlayback::Open(audioOut, kLatency, &error);
   const std::string device = audioOut.empty() ? "the default device" : audioOut;
   if (!opened) {
-    log_("cannot play on " + device + ": " + error);
+    // Said once; the device may yet appear, so it is tried again meanwhile.
+    const std::string line = "cannot play on " + device + ": " + error;
+    if (line != lastPlaybackError_) log_(line);
+    lastPlaybackError_ = line;
     retryPlaybackAt_ = Clock::now() + kPlaybackRetry;
     return;
   }
+  lastPlaybackError_.clear();
   playback_ = std::move(opened);
   streamBase_ = lastPosition_ = position;
   lastPositionAt_ = Clock::now();

@@ -62,6 +62,7 @@ class CallPresenter {
   std::unique_ptr<FarSideSound> sound_;
   std::unique_ptr<platform::TimedPlayback> playback_;
   std::string playingOn_;
+  std::string lastPlaybackError_;
   bool callShown_ = false;
   std::optional<bool> flashShown_;
   std::int64_t streamBase_ = 0;  // call frame of the stream's first frame
