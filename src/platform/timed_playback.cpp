@@ -67,7 +67,7 @@ class TimedPlaybackImpl {
 
 namespace {
 
-constexpr pa_sample_spec kSpec{PA_SAMPLE_S16LE, TimedPlayback::kRate, 2};
+constexpr pa_sample_spec kSampleFormat{PA_SAMPLE_S16LE, TimedPlayback::kRate, 2};
 
 bool Fail(std::string* error, const std::string& text) {
   if (error) *error = text;
@@ -87,7 +87,7 @@ bool TimedPlaybackImpl::Connect(const std::string& description, std::chrono::mil
       if (s.description == description) sink = s.name;
     if (sink.empty()) return Fail(error, "no playback device \"" + description + "\"");
   }
-  stream_.reset(pa_stream_new(connection_->context(), "far side of the call", &kSpec, nullptr));
+  stream_.reset(pa_stream_new(connection_->context(), "far side of the call", &kSampleFormat, nullptr));
   if (!stream_) return Fail(error, "the sound server refused a stream");
   pa_stream_set_state_callback(stream_.get(), OnState, this);
   pa_stream_set_started_callback(stream_.get(), OnStarted, this);
@@ -95,7 +95,7 @@ bool TimedPlaybackImpl::Connect(const std::string& description, std::chrono::mil
   pa_buffer_attr attr;
   std::memset(&attr, 0xff, sizeof attr);
   attr.tlength = static_cast<std::uint32_t>(
-      pa_usec_to_bytes(static_cast<pa_usec_t>(std::chrono::microseconds(latency).count()), &kSpec));
+      pa_usec_to_bytes(static_cast<pa_usec_t>(std::chrono::microseconds(latency).count()), &kSampleFormat));
   // The server's clock, interpolated between its reports, is what tells the
   // writer which sample is heard; adjusting the latency keeps the device's
   // own buffer as short as the stream's, so that clock is close to the ear.
