@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The main job on a machine without a display: records a ten-second call.
-# Starts a private X server and sound server, the call-client double with its
-# call window, a far-side voice played into the loopback and a near-side voice
-# into the microphone, then Murmurant; clicks "record fixed", stops with F9
-# after ten seconds, and prints the recording's path, its ffprobe summary and
-# a screenshot of the main window with the new row.
+# Starts a private X server and sound server, the call-client double in a call
+# (its window shows the far side's face; once Murmurant has attached, its far
+# side speaks into the loopback), a near-side voice into the microphone, then
+# Murmurant; clicks "record fixed", stops with F9 after ten seconds, and prints
+# the recording's path, its ffprobe summary and a screenshot of the main
+# window with the new row.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${MURMURANT_BUILD_DIR:-$root/build}
@@ -16,7 +17,8 @@ mkdir -p "$out"
 demo() {
   set -euo pipefail
   local tmp; tmp=$(mktemp -d)
-  "$build/tools/Skype.exe" --log "$tmp/client.log" --geometry 642x482+560+120 &
+  "$build/tools/Skype.exe" --log "$tmp/client.log" --geometry 642x482+560+120 \
+    --in-call --contact "Dana Farside" &
   local client=$!
   "$build/bin/murmurant" >"$tmp/murmurant.log" 2>&1 &
   local recorder=$!
@@ -24,15 +26,12 @@ demo() {
     xdotool search --name '^Murmurant$' >/dev/null 2>&1 && break
     sleep 0.1
   done
-  for _ in $(seq 1 50); do
-    pactl list short sinks | grep -q plovander_loopline && break
+  # The double reports when its far side plays into the loopback device.
+  for _ in $(seq 1 150); do
+    grep -q 'playing on Speaker (Plovander Loopline)' "$tmp/client.log" && break
     sleep 0.1
   done
-  sleep 1
-  espeak-ng -w "$tmp/far.wav" "Hello, this is the far side of the call. Can you hear me well? I am speaking from far away, through the loopback device." 
   espeak-ng -v en+f3 -w "$tmp/near.wav" "Yes, I hear you. This is the near side, speaking into the microphone of this machine."
-  paplay --device=plovander_loopline "$tmp/far.wav" &
-  local far=$!
   paplay --device="${MURMURANT_MIC_SINK:-mic_feed}" "$tmp/near.wav" &
   local near=$!
   xdotool mousemove 1200 1000 sleep 0.2 mousemove 37 55 sleep 0.3 click 1
@@ -42,7 +41,7 @@ demo() {
   xdotool mousemove 1200 1000
   sleep 0.5
   /usr/bin/import -window root -crop 510x620+0+0 +repage "$out/main-window-after-recording.png"
-  kill "$far" "$near" 2>/dev/null || true
+  kill "$near" 2>/dev/null || true
   local avi
   avi=$(ls -t "$HOME"/PlovanderOutput/*.avi | head -n 1)
   cp "$avi" "$out/"

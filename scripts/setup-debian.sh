@@ -12,7 +12,7 @@ packages=(
   libx11-dev libxext-dev libxfixes-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils xauth openbox
-  fonts-liberation fonts-dejavu-core
+  fonts-liberation fonts-dejavu-core fonts-urw-base35
   imagemagick ffmpeg sox espeak-ng
 )
 

@@ -1,7 +1,8 @@
 // Things going wrong around a recording that is under way: the call client
 // dies, the microphone goes, the output folder is deleted, the user closes the
 // program. The real recorder runs with its audio engine and the call-client
-// double; faults are made the way they happen on a desktop and input is real.
+// double in a call, whose far side speaks into the loopback; faults are made
+// the way they happen on a desktop and input is real.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -9,6 +10,7 @@
 #include <memory>
 
 #include "audio/sound_test_support.h"
+#include "av_sync.h"
 #include "e2e_support.h"
 #include "recording/floating_placement.h"
 #include "support/program.h"
@@ -19,7 +21,8 @@ using namespace std::chrono_literals;
 namespace {
 
 const std::string kBin = MURMURANT_BIN_DIR;
-constexpr double kFarHz = 440, kNearHz = 1000;
+// The near side speaks a tone the far side's voice and beeps do not hold.
+constexpr double kNearHz = 3000;
 // Where the double's window is.
 constexpr const char* kClientGeometry = "402x302+600+200";
 // What "record fixed" records without a call client: 320 x 240 at (100, 100).
@@ -49,27 +52,39 @@ class Faults : public ::testing::Test {
                 e2e::CommandOutput("xwininfo -root -children | grep '\"'").c_str());
   }
 
-  void StartClient() {
-    client_ = std::make_unique<ChildProgram>(
-        std::vector<std::string>{SKYPE_DOUBLE_PATH, "--log", box_.dir / "client.log",
-                                 "--geometry", kClientGeometry},
-        box_.env());
+  // The double in a call. With its window hidden there is no call-client
+  // window for "record fixed" to take, so the default area is recorded.
+  void StartClient(bool windowShown = true) {
+    std::vector<std::string> argv = {SKYPE_DOUBLE_PATH, "--log", clientLog_, "--geometry",
+                                     kClientGeometry, "--in-call"};
+    if (!windowShown) argv.push_back("--hidden");
+    client_ = std::make_unique<ChildProgram>(argv, box_.env());
     ASSERT_TRUE(client_->started());
-    ASSERT_TRUE(xtest::WaitForWindow("Skype", 10000)) << "the double shows no window";
+    if (windowShown) {
+      ASSERT_TRUE(xtest::WaitForWindow("Skype", 10000)) << "the double shows no window";
+    }
   }
 
-  // The recorder with its engine, and a call playing into both sides.
+  // The recorder with its engine; the double's far side then plays into the
+  // loopback, and the near side speaks into the microphone.
   void StartRecorderAndCall() {
+    if (!client_) StartClient(false);
+    if (HasFatalFailure()) return;
     recorder_ = std::make_unique<ChildProgram>(std::vector<std::string>{kBin + "/murmurant"},
                                                box_.env(), box_.dir / "murmurant.log");
     ASSERT_TRUE(recorder_->started());
     ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 20000)) << "no main window";
     ASSERT_TRUE(e2e::WaitForLoopbackSink(8000)) << "the audio engine made no loopback device";
-    far_ = std::make_unique<soundtest::Player>("plovander_loopline",
-                                               soundtest::Tone(14, kFarHz, kFarHz));
+    ASSERT_TRUE(e2e::WaitFor(
+        [&] {
+          return ReadFile(clientLog_).find("playing on Speaker (Plovander Loopline)") !=
+                 std::string::npos;
+        },
+        10000))
+        << "the far side never went into the loopback";
     near_ = std::make_unique<soundtest::Player>(soundtest::MicSink(),
                                                 soundtest::Tone(14, kNearHz, kNearHz));
-    ASSERT_TRUE(far_->started() && near_->started());
+    ASSERT_TRUE(near_->started());
   }
 
   // A click on "record fixed"; true once the capture has begun (the floating
@@ -82,9 +97,10 @@ class Faults : public ::testing::Test {
   bool RecorderRunning() { return recorder_ && recorder_->running(); }
 
   Sandbox box_;
+  const std::string clientLog_ = box_.dir / "client.log";
   std::unique_ptr<ChildProgram> client_;
   std::unique_ptr<ChildProgram> recorder_;
-  std::unique_ptr<soundtest::Player> far_, near_;
+  std::unique_ptr<soundtest::Player> near_;
 };
 
 // Unloads the harness's "microphone" source for its life and puts it back
@@ -146,7 +162,7 @@ TEST_F(Faults, CallClientKilledMidRecordingLeavesTheProgramUpAndF9EndsAPlayableF
 }
 
 TEST_F(Faults, MicrophoneRemovedMidRecordingKeepsTheFarSideAndEndsAPlayableFile) {
-  StartRecorderAndCall();  // no call client: the default area is recorded
+  StartRecorderAndCall();  // no call-client window: the default area is recorded
   if (HasFatalFailure()) return;
   ASSERT_TRUE(RecordFixed()) << "the recording did not start";
   std::this_thread::sleep_for(1500ms);
@@ -154,7 +170,8 @@ TEST_F(Faults, MicrophoneRemovedMidRecordingKeepsTheFarSideAndEndsAPlayableFile)
     MicrophoneRemoved gone;
     ASSERT_TRUE(gone.removed()) << "no microphone module to remove";
     ASSERT_FALSE(SourceExists("microphone"));
-    std::this_thread::sleep_for(2s);
+    // Long enough that the far side beeps at least once meanwhile.
+    std::this_thread::sleep_for(3s);
     ASSERT_TRUE(RecorderRunning());
     xtest::Key("F9");
     auto recording = e2e::WaitForFinishedRecording(box_, 8000);
@@ -164,12 +181,12 @@ TEST_F(Faults, MicrophoneRemovedMidRecordingKeepsTheFarSideAndEndsAPlayableFile)
     const double video = VideoSeconds(recording->contents);
     const double audio = AudioSeconds(recording->contents);
     std::printf("without the microphone: video %.3f s, audio %.3f s\n", video, audio);
-    EXPECT_NEAR(video, 3.5, 1.0);
+    EXPECT_NEAR(video, 4.5, 1.0);
     EXPECT_LT(std::abs(video - audio), 0.3);
-    const auto* pcm = reinterpret_cast<const std::uint8_t*>(recording->contents.samples.data());
-    const size_t bytes = recording->contents.samples.size() * 2;
-    const size_t lastSecond = std::min<size_t>(bytes, 48000 * 4);
-    EXPECT_GT(soundtest::Energy(pcm + bytes - lastSecond, lastSecond, 0, kFarHz), 1e5)
+    // The far side beeps at most 2.6 s apart: one beep must begin in the
+    // stretch recorded after the microphone went.
+    const auto beeps = avsync::FindBeeps(recording->contents.samples, 2, 0, 48000);
+    EXPECT_TRUE(!beeps.empty() && beeps.back() >= audio * 1000 - 2900)
         << "the far side stopped with the microphone";
     EXPECT_TRUE(RecorderRunning());
   }
@@ -177,7 +194,7 @@ TEST_F(Faults, MicrophoneRemovedMidRecordingKeepsTheFarSideAndEndsAPlayableFile)
 }
 
 TEST_F(Faults, OutputFolderDeletedMidRecordingStillLeavesAPlayableFileThere) {
-  StartRecorderAndCall();  // no call client: the default area is recorded
+  StartRecorderAndCall();  // no call-client window: the default area is recorded
   if (HasFatalFailure()) return;
   ASSERT_TRUE(RecordFixed()) << "the recording did not start";
   std::this_thread::sleep_for(1s);
@@ -202,7 +219,7 @@ TEST_F(Faults, OutputFolderDeletedMidRecordingStillLeavesAPlayableFileThere) {
 }
 
 TEST_F(Faults, ClosingTheMainWindowMidRecordingFinishesTheFileAndPutsTheSoundBack) {
-  StartRecorderAndCall();  // no call client: the default area is recorded
+  StartRecorderAndCall();  // no call-client window: the default area is recorded
   if (HasFatalFailure()) return;
   const std::string engine = e2e::CommandOutput(
       "pgrep -P " + std::to_string(recorder_->pid()) + " -x audiotrans");
@@ -236,7 +253,7 @@ TEST_F(Faults, ClosingTheMainWindowMidRecordingFinishesTheFileAndPutsTheSoundBac
 }
 
 TEST_F(Faults, FloatingStopStandsBesideTheRecordedAreaAndItsClickEndsTheRecording) {
-  StartRecorderAndCall();  // no call client: the default area is recorded
+  StartRecorderAndCall();  // no call-client window: the default area is recorded
   if (HasFatalFailure()) return;
   ASSERT_TRUE(RecordFixed()) << "the recording did not start";
 

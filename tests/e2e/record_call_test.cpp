@@ -1,7 +1,9 @@
-// A whole call recorded the way a user does it: the call-client double shows
-// its window, the far side plays into the loopback and the near side into the
-// microphone, a real click starts "record fixed", F9 stops it five seconds
-// later, and the file is read back with FFmpeg.
+// A whole call recorded the way a user does it: the call-client double is in
+// a call, its window showing the far side's face and its far side speaking
+// (with a 1 kHz beep now and then) into the loopback once the recorder has
+// attached; the near side speaks into the microphone. A real click starts
+// "record fixed", F9 stops it five seconds later, and the file is read back
+// with FFmpeg.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +12,7 @@
 
 #include "audio/sound_test_support.h"
 #include "avi_check.h"
+#include "e2e_support.h"
 #include "support/program.h"
 #include "support/sandbox.h"
 #include "support/temp_dir.h"
@@ -21,60 +24,48 @@ using namespace std::chrono_literals;
 namespace {
 
 const std::string kBin = MURMURANT_BIN_DIR;
-constexpr double kFarHz = 440, kNearHz = 1000;
-
-
-// The loopback's playback side exists once the engine runs.
-bool WaitForLoopbackSink(int ms) {
-  for (int waited = 0; waited < ms; waited += 100) {
-    if (std::system("pactl list short sinks | grep -q plovander_loopline") == 0) return true;
-    std::this_thread::sleep_for(100ms);
-  }
-  return false;
-}
+// The far side's beeps; the near side a tone the far side does not hold.
+constexpr double kFarHz = 1000, kNearHz = 3000;
 
 }  // namespace
 
 TEST(RecordCall, RecordFixedThenF9GivesTheCallWindowWithBothSidesApart) {
   Sandbox box;
   xtest::MovePointer(1200, 1000);
-  ChildProgram client({std::string(SKYPE_DOUBLE_PATH), "--log", box.dir / "client.log",
-                       "--geometry", "402x302+600+200"},
+  const std::string clientLog = box.dir / "client.log";
+  ChildProgram client({std::string(SKYPE_DOUBLE_PATH), "--log", clientLog, "--geometry",
+                       "402x302+600+200", "--in-call"},
                       box.env());
   ASSERT_TRUE(client.started());
-  std::this_thread::sleep_for(500ms);  // the double's window comes up
+  ASSERT_TRUE(xtest::WaitForWindow("Skype", 10000)) << "the double shows no window";
   ChildProgram recorder({kBin + "/murmurant"}, box.env(), box.dir / "murmurant.log");
   ASSERT_TRUE(recorder.started());
   ASSERT_TRUE(xtest::WaitForWindow("Murmurant", 20000)) << "no main window";
-  ASSERT_TRUE(WaitForLoopbackSink(5000)) << "the audio engine made no loopback device";
-
-  soundtest::Player far("plovander_loopline", soundtest::Tone(12, kFarHz, kFarHz));
+  ASSERT_TRUE(e2e::WaitForLoopbackSink(5000)) << "the audio engine made no loopback device";
+  ASSERT_TRUE(e2e::WaitFor(
+      [&] {
+        return ReadFile(clientLog).find("playing on Speaker (Plovander Loopline)") !=
+               std::string::npos;
+      },
+      10000))
+      << "the far side never went into the loopback:\n"
+      << ReadFile(clientLog);
   soundtest::Player near(soundtest::MicSink(), soundtest::Tone(12, kNearHz, kNearHz));
-  ASSERT_TRUE(far.started() && near.started());
-  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(near.started());
 
-  xtest::MovePointer(37, 55);  // "record fixed"
-  std::this_thread::sleep_for(200ms);
-  xtest::PressButton(1, true);
-  xtest::PressButton(1, false);
+  e2e::Click(37, 55);  // "record fixed"
+  ASSERT_TRUE(e2e::WaitFor([] { return e2e::Viewable("Stop Record"); }, 5000))
+      << "the recording did not start";
   std::this_thread::sleep_for(5s);
   xtest::Key("F9");
 
-  // The capture thread finishes the file on its own shortly after.
-  std::vector<fs::path> files;
-  avicheck::Contents contents;
-  for (int i = 0; i < 50; ++i) {
-    std::this_thread::sleep_for(200ms);
-    files = box.Recordings();
-    if (files.size() == 1 && (contents = avicheck::Read(files[0])).opened) break;
-  }
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(std::regex_match(files[0].filename().string(),
+  auto recording = e2e::WaitForFinishedRecording(box, 10000);
+  ASSERT_TRUE(recording) << "no finished recording";
+  EXPECT_TRUE(std::regex_match(recording->path.filename().string(),
                                std::regex(R"(\d{4}-\d\d-\d\d \d\d-\d\d-\d\d\.avi)")))
-      << files[0];
-  ASSERT_TRUE(contents.opened);
+      << recording->path;
 
-  auto probe = avicheck::Probe(files[0]);
+  auto probe = avicheck::Probe(recording->path);
   EXPECT_EQ(probe["streams.stream.0.codec_name"], "msmpeg4v3");
   EXPECT_EQ(probe["streams.stream.0.codec_tag_string"], "MP43");
   EXPECT_EQ(probe["streams.stream.0.width"], "400");   // 402 rounded down
@@ -83,7 +74,17 @@ TEST(RecordCall, RecordFixedThenF9GivesTheCallWindowWithBothSidesApart) {
   EXPECT_EQ(probe["streams.stream.1.codec_name"], "pcm_s16le");
   EXPECT_EQ(probe["streams.stream.1.sample_rate"], "48000");
   EXPECT_EQ(probe["streams.stream.1.channels"], "2");
+
+  // The pictures are the double's call: the far side's face in the middle.
+  int pictures = 0, face = 0;
+  const auto contents = avicheck::Read(recording->path, [&](const avicheck::Picture& p) {
+    ++pictures;
+    const std::uint8_t* bgr = p.at(p.width / 2, p.height / 2 + p.height / 8);
+    face += std::abs(bgr[2] - 222) < 30 && std::abs(bgr[1] - 176) < 30 && std::abs(bgr[0] - 136) < 30;
+  });
+  ASSERT_TRUE(contents.opened);
   EXPECT_EQ(contents.decodeErrors, 0);
+  EXPECT_GT(face, pictures * 3 / 4) << "of " << pictures << " pictures";
 
   const double video = (contents.lastVideoPts + 1) / 25.0;
   const double audio = contents.samples.size() / 2.0 / 48000.0;

@@ -3,16 +3,22 @@
 // discovery with the attach status it was told, takes commands by
 // WM_COPYDATA and writes each to its log, answers "SEARCH FRIENDS" with a
 // USERS notification, and sends the notifications a test appends to its
-// script file.
+// script file. In a call, its main window shows the far side's moving
+// picture and the far side's voice plays into the device "SET AUDIO_OUT"
+// names (call_presenter.h).
 //
 //   Skype.exe --log FILE [--script FILE] [--status S[,S2@MS]]
 //             [--geometry WxH+X+Y] [--class NAME] [--hidden] [--reject]
+//             [--in-call] [--contact NAME] [--slow-answer MS]
 //
 // Script lines (appended by the test while the double runs):
 //   TEXT              sent as a notification to the attached recorder
 //   !attach S         sends the attach message with status S
 //   !flood N          sends N attach messages with status 1 (pending)
 //   !from-other TEXT  sends TEXT from a second window that never attached
+//   !call-start       a call begins (and "CALL 1 STATUS INPROGRESS" is sent)
+//   !call-end         the call ends (and "CALL 1 STATUS FINISHED" is sent)
+//   !hang MS          nothing is dispatched for MS ms, like a frozen client
 //   !quit             ends the double
 #include <poll.h>
 #include <signal.h>
@@ -27,7 +33,9 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 
+#include "call_presenter.h"
 #include "platform/x11_messaging.h"
 #include "skype_double_options.h"
 
@@ -46,6 +54,7 @@ class Double {
   LResult OnApiMessage(MessageId m, WParam w, LParam l, const CopyData* cd);
   void SendNotification(MessageWindow& from, const std::string& text);
   void SendAttach(int64_t status);
+  void AnswerSlowly();
   void RunScriptLine(const std::string& line);
   void ReadScript();
   void Log(const std::string& line);
@@ -54,6 +63,7 @@ class Double {
   std::unique_ptr<MessageWindow> api_;
   std::unique_ptr<MessageWindow> main_;
   std::unique_ptr<MessageWindow> other_;
+  std::unique_ptr<call::CallPresenter> presenter_;
   FILE* log_ = nullptr;
   MessageId attach_ = 0;
   MessageId discover_ = 0;
@@ -84,6 +94,10 @@ LResult Double::OnApiMessage(MessageId m, WParam w, LParam, const CopyData* cd) 
     Log("command " + command);
     Log("bytes " + std::to_string(cd->size));
     if (command == "SEARCH FRIENDS") replies_.push_back("USERS " + options_.friends);
+    const std::string audioOut = "SET AUDIO_OUT ";
+    if (command.rfind(audioOut, 0) == 0 && presenter_)
+      presenter_->SetAudioOut(command.substr(audioOut.size()));
+    if (command.rfind("MESSAGE", 0) == 0 && options_.slowAnswer.count() > 0) AnswerSlowly();
     return options_.reject ? 0 : 1;
   }
   return 0;
@@ -105,6 +119,20 @@ void Double::SendNotification(MessageWindow& from, const std::string& text) {
   Log("notify " + cut + " -> " + (r ? std::to_string(*r) : std::string("none")));
 }
 
+// Holds the answer back while the sender waits for it. Its wait gives up
+// after a while without a sign of life, so a harmless notification goes to
+// it every second meanwhile: the sender stays blocked for the whole time.
+void Double::AnswerSlowly() {
+  Log("holding the answer for " + std::to_string(options_.slowAnswer.count()) + " ms");
+  const auto until = Clock::now() + options_.slowAnswer;
+  for (;;) {
+    std::this_thread::sleep_until(std::min(until, Clock::now() + std::chrono::seconds(1)));
+    if (Clock::now() >= until) break;
+    SendNotification(*api_, "USERSTATUS ONLINE");
+  }
+  Log("answering");
+}
+
 void Double::RunScriptLine(const std::string& line) {
   if (line.rfind("!attach ", 0) == 0) {
     SendAttach(std::strtoll(line.c_str() + 8, nullptr, 0));
@@ -115,6 +143,14 @@ void Double::RunScriptLine(const std::string& line) {
   } else if (line.rfind("!from-other ", 0) == 0) {
     if (!other_) other_ = MessageWindow::Create({"SkypeDoubleOther", "other"}, nullptr);
     if (other_) SendNotification(*other_, line.substr(12));
+  } else if (line == "!call-start" || line == "!call-end") {
+    const bool start = line == "!call-start";
+    if (presenter_) presenter_->SetInCall(start);
+    SendNotification(*api_, start ? "CALL 1 STATUS INPROGRESS" : "CALL 1 STATUS FINISHED");
+  } else if (line.rfind("!hang ", 0) == 0) {
+    auto ms = ParseMs(line.c_str() + 6);
+    Log(ms ? "hanging " + std::to_string(ms->count()) + " ms" : "bad line " + line);
+    if (ms) std::this_thread::sleep_for(*ms);
   } else if (line == "!quit") {
     running_ = false;
   } else if (!line.empty()) {
@@ -152,6 +188,9 @@ int Double::Run() {
                       options_.width, options_.height};
   main_ = MessageWindow::Create(mainSpec, nullptr);
   if (!api_ || !main_ || attach_ == 0) return 3;
+  presenter_ = std::make_unique<call::CallPresenter>(
+      main_->id(), options_.contact, options_.inCall,
+      [this](const std::string& line) { Log(line); });
   Log("ready " + std::to_string(api_->id()) + " " + std::to_string(main_->id()));
 
   while (running_) {
@@ -171,6 +210,7 @@ int Double::Run() {
     }
     ReadScript();
   }
+  presenter_.reset();  // it logs until it has ended
   std::fclose(log_);
   return 0;
 }
@@ -183,7 +223,8 @@ int main(int argc, char** argv) {
   auto options = ParseDoubleOptions(argc, argv);
   if (!options) {
     std::fprintf(stderr, "usage: Skype.exe --log FILE [--script FILE] [--status S[,S2@MS]] "
-                         "[--geometry WxH+X+Y] [--class NAME] [--hidden] [--reject]\n");
+                         "[--geometry WxH+X+Y] [--class NAME] [--hidden] [--reject] "
+                         "[--in-call] [--contact NAME] [--slow-answer MS]\n");
     return 2;
   }
   return Double(std::move(*options)).Run();

@@ -19,7 +19,21 @@ struct DoubleOptions {
   bool hidden = false;
   bool reject = false;  // answer commands with 0 (not accepted)
   std::string friends = "alice, bob";
+  bool inCall = false;            // in a call from the start
+  std::string contact = "alice";  // the far side's name shown in the call
+  // Commands beginning with "MESSAGE" are answered only this long after
+  // they arrive (0: at once), as a client busy elsewhere would.
+  std::chrono::milliseconds slowAnswer{0};
 };
+
+// A count of milliseconds, whole and not negative.
+inline std::optional<std::chrono::milliseconds> ParseMs(const char* text) {
+  if (!text || !*text) return std::nullopt;
+  char* end = nullptr;
+  const long long ms = std::strtoll(text, &end, 10);
+  if (*end || ms < 0) return std::nullopt;
+  return std::chrono::milliseconds(ms);
+}
 
 inline std::optional<DoubleOptions> ParseDoubleOptions(int argc, char** argv) {
   DoubleOptions o;
@@ -58,6 +72,16 @@ inline std::optional<DoubleOptions> ParseDoubleOptions(int argc, char** argv) {
       o.hidden = true;
     } else if (a == "--reject") {
       o.reject = true;
+    } else if (a == "--in-call") {
+      o.inCall = true;
+    } else if (a == "--contact") {
+      const char* v = value();
+      if (!v || !*v) return std::nullopt;
+      o.contact = v;
+    } else if (a == "--slow-answer") {
+      auto ms = ParseMs(value());
+      if (!ms) return std::nullopt;
+      o.slowAnswer = *ms;
     } else {
       return std::nullopt;
     }
