@@ -1,5 +1,6 @@
 #include "audio/call_audio.h"
 
+#include <cstdio>
 #include <memory>
 
 #include "audio/device_routing.h"
@@ -29,11 +30,13 @@ CallDevices SystemCallDevices() {
 // One side's stream as the drain thread works it.
 struct CallAudio::Input {
   CallAudio& owner;
+  const char* side;  // for the log
   std::function<std::string()> device;
   SideWriter& writer;
   std::unique_ptr<WaveStream> stream;
   SampleBuffer buffer;
   std::chrono::steady_clock::time_point lastTry{};
+  bool reported = false;  // its device's absence has been logged
 
   bool Healthy() const { return stream && stream->inputHealthy(); }
 
@@ -45,6 +48,8 @@ struct CallAudio::Input {
     auto s = std::make_unique<WaveStream>(kStreamBufferMs);
     s->SetInputNotify(&owner, 1);
     if (s->OpenInput(id.c_str()) && s->StartInput()) stream = std::move(s);
+    if (stream && reported) std::fprintf(stderr, "murmurant: the %s's device is back\n", side);
+    if (stream) reported = false;
   }
 
   void Drain() {
@@ -57,6 +62,10 @@ struct CallAudio::Input {
   // and look for the device again now and then.
   void KeepInTime() {
     if (Healthy()) return;
+    if (!reported)
+      std::fprintf(stderr, "murmurant: no device for the %s; silence in its place until it comes\n",
+                   side);
+    reported = true;
     writer.FillSilenceUntil(platform::MonotonicNowNs() - kSilenceLagNs);
     if (std::chrono::steady_clock::now() - lastTry >= kRetryEvery) TryOpen();
   }
@@ -98,8 +107,8 @@ bool CallAudio::WaitForWork(std::stop_token& stop) {
 }
 
 void CallAudio::Run(std::stop_token stop) {
-  Input far{*this, devices_.far, farWriter_, nullptr, {}, {}};
-  Input near{*this, devices_.near, nearWriter_, nullptr, {}, {}};
+  Input far{*this, "far side", devices_.far, farWriter_, nullptr, {}, {}};
+  Input near{*this, "near side", devices_.near, nearWriter_, nullptr, {}, {}};
   far.TryOpen();
   near.TryOpen();
   while (WaitForWork(stop)) {

@@ -17,7 +17,7 @@ extern "C" {
 #include <filesystem>
 #include <memory>
 
-#include "media/avi_inspection.h"
+#include "media/avi_triage.h"
 #include "recording/unique_fd.h"
 
 namespace media {

@@ -2,6 +2,8 @@
 // What the whole-program tests share: the sound server asked through its own
 // command-line client, real clicks, and recordings read back once the
 // capture thread has finished them.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -88,6 +90,16 @@ inline std::optional<Recording> WaitForFinishedRecording(const Sandbox& box, int
     if (r.contents.opened) return r;
   }
   return std::nullopt;
+}
+
+// Every file that ends a recording has to play: both streams there, every
+// packet decodes, pictures and sound in it.
+inline void ExpectPlayable(const Recording& r) {
+  EXPECT_EQ(r.contents.videoStreams, 1) << r.path;
+  EXPECT_EQ(r.contents.audioStreams, 1) << r.path;
+  EXPECT_EQ(r.contents.decodeErrors, 0) << r.path;
+  EXPECT_GT(r.contents.pictures, 10) << r.path;
+  EXPECT_GT(r.contents.samples.size(), 0u) << r.path;
 }
 
 }  // namespace e2e

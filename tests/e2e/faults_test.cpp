@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -27,16 +28,6 @@ constexpr double kNearHz = 3000;
 constexpr const char* kClientGeometry = "402x302+600+200";
 // What "record fixed" records without a call client: 320 x 240 at (100, 100).
 constexpr capture::ScreenRect kDefaultRect{100, 100, 419, 339};
-
-// Every file that ends a recording has to play: both streams there, every
-// packet decodes, pictures and sound in it.
-void ExpectPlayable(const e2e::Recording& r) {
-  EXPECT_EQ(r.contents.videoStreams, 1) << r.path;
-  EXPECT_EQ(r.contents.audioStreams, 1) << r.path;
-  EXPECT_EQ(r.contents.decodeErrors, 0) << r.path;
-  EXPECT_GT(r.contents.pictures, 10) << r.path;
-  EXPECT_GT(r.contents.samples.size(), 0u) << r.path;
-}
 
 double VideoSeconds(const avicheck::Contents& c) { return (c.lastVideoPts + 1) / 25.0; }
 double AudioSeconds(const avicheck::Contents& c) { return c.samples.size() / 2.0 / 48000.0; }
@@ -153,7 +144,7 @@ TEST_F(Faults, CallClientKilledMidRecordingLeavesTheProgramUpAndF9EndsAPlayableF
   xtest::Key("F9");
   auto recording = e2e::WaitForFinishedRecording(box_, 8000);
   ASSERT_TRUE(recording) << "no finished recording";
-  ExpectPlayable(*recording);
+  e2e::ExpectPlayable(*recording);
   EXPECT_NEAR(VideoSeconds(recording->contents), 3.0, 1.0);
   EXPECT_LT(std::abs(VideoSeconds(recording->contents) - AudioSeconds(recording->contents)), 0.3);
   // The floating Stop window goes with the recording, whichever way it ended.
@@ -161,7 +152,7 @@ TEST_F(Faults, CallClientKilledMidRecordingLeavesTheProgramUpAndF9EndsAPlayableF
   EXPECT_TRUE(RecorderRunning());
 }
 
-TEST_F(Faults, MicrophoneRemovedMidRecordingKeepsTheFarSideAndEndsAPlayableFile) {
+TEST_F(Faults, MicrophoneUnpluggedAndPluggedBackKeepsTheFarSideAndTakesTheNearSideUpAgain) {
   StartRecorderAndCall();  // no call-client window: the default area is recorded
   if (HasFatalFailure()) return;
   ASSERT_TRUE(RecordFixed()) << "the recording did not start";
@@ -173,24 +164,36 @@ TEST_F(Faults, MicrophoneRemovedMidRecordingKeepsTheFarSideAndEndsAPlayableFile)
     // Long enough that the far side beeps at least once meanwhile.
     std::this_thread::sleep_for(3s);
     ASSERT_TRUE(RecorderRunning());
-    xtest::Key("F9");
-    auto recording = e2e::WaitForFinishedRecording(box_, 8000);
-    ASSERT_TRUE(recording) << "no finished recording";
-    ExpectPlayable(*recording);
-    // The far side drives the sound: it goes on to the end without the near side.
-    const double video = VideoSeconds(recording->contents);
-    const double audio = AudioSeconds(recording->contents);
-    std::printf("without the microphone: video %.3f s, audio %.3f s\n", video, audio);
-    EXPECT_NEAR(video, 4.5, 1.0);
-    EXPECT_LT(std::abs(video - audio), 0.3);
-    // The far side beeps at most 2.6 s apart: one beep must begin in the
-    // stretch recorded after the microphone went.
-    const auto beeps = avsync::FindBeeps(recording->contents.samples, 2, 0, 48000);
-    EXPECT_TRUE(!beeps.empty() && beeps.back() >= audio * 1000 - 2900)
-        << "the far side stopped with the microphone";
-    EXPECT_TRUE(RecorderRunning());
   }
-  EXPECT_TRUE(SourceExists("microphone"));
+  ASSERT_TRUE(SourceExists("microphone"));
+  std::this_thread::sleep_for(3s);  // plugged back: the recording goes on
+  xtest::Key("F9");
+  auto recording = e2e::WaitForFinishedRecording(box_, 8000);
+  ASSERT_TRUE(recording) << "no finished recording";
+  e2e::ExpectPlayable(*recording);
+  const double video = VideoSeconds(recording->contents);
+  const double audio = AudioSeconds(recording->contents);
+  std::printf("microphone out and back: video %.3f s, audio %.3f s\n", video, audio);
+  EXPECT_NEAR(video, 7.5, 1.0);
+  EXPECT_LT(std::abs(video - audio), 0.3);
+  // The far side beeps at most 2.6 s apart: one beep must begin while the
+  // microphone was out (1.5 s to 4.5 s).
+  const auto beeps = avsync::FindBeeps(recording->contents.samples, 2, 0, 48000);
+  EXPECT_TRUE(std::any_of(beeps.begin(), beeps.end(), [](double ms) { return ms > 1700 && ms < 4400; }))
+      << "the far side stopped with the microphone";
+  // The near side: there before, silence while out, there again at the end.
+  const auto* pcm = reinterpret_cast<const std::uint8_t*>(recording->contents.samples.data());
+  auto nearAt = [&](double fromS, double toS) {
+    const auto from = static_cast<size_t>(fromS * 48000) * 4;
+    const auto to = std::min(static_cast<size_t>(toS * 48000) * 4, recording->contents.samples.size() * 2);
+    return soundtest::Energy(pcm + from, to - from, 1, kNearHz);
+  };
+  const double before = nearAt(0.3, 1.2), out = nearAt(2.5, 4.0), back = nearAt(audio - 1.0, audio);
+  std::printf("near side energy: before %.3g, out %.3g, back %.3g\n", before, out, back);
+  EXPECT_GT(before, 1e5);
+  EXPECT_LT(out, before / 1000);
+  EXPECT_GT(back, 1e5) << "the near side did not come back with the microphone";
+  EXPECT_TRUE(RecorderRunning());
 }
 
 TEST_F(Faults, OutputFolderDeletedMidRecordingStillLeavesAPlayableFileThere) {
@@ -213,7 +216,7 @@ TEST_F(Faults, OutputFolderDeletedMidRecordingStillLeavesAPlayableFileThere) {
   auto recording = e2e::WaitForFinishedRecording(box_, 8000);
   ASSERT_TRUE(recording) << "the recording was lost with its folder";
   EXPECT_EQ(recording->path, before[0]);
-  ExpectPlayable(*recording);
+  e2e::ExpectPlayable(*recording);
   EXPECT_NEAR(VideoSeconds(recording->contents), 2.5, 1.0);
   EXPECT_TRUE(RecorderRunning());
 }
@@ -239,7 +242,7 @@ TEST_F(Faults, ClosingTheMainWindowMidRecordingFinishesTheFileAndPutsTheSoundBac
 
   auto recording = e2e::WaitForFinishedRecording(box_, 3000);
   ASSERT_TRUE(recording) << "no finished recording";
-  ExpectPlayable(*recording);
+  e2e::ExpectPlayable(*recording);
   EXPECT_NEAR(VideoSeconds(recording->contents), 2.0, 1.0);
   EXPECT_NE(e2e::CommandOutput("pactl get-default-sink"), "plovander_loopline");
   // Ended: gone, or a zombie waiting for whoever adopted it.
@@ -270,7 +273,7 @@ TEST_F(Faults, FloatingStopStandsBesideTheRecordedAreaAndItsClickEndsTheRecordin
   e2e::Click(floating->x + floating->width / 2, floating->y + floating->height / 2);
   auto recording = e2e::WaitForFinishedRecording(box_, 8000);
   ASSERT_TRUE(recording) << "the floating Stop did not end the recording";
-  ExpectPlayable(*recording);
+  e2e::ExpectPlayable(*recording);
   EXPECT_NEAR(VideoSeconds(recording->contents), 2.0, 1.0);
   EXPECT_TRUE(e2e::WaitFor([] { return !e2e::Viewable("Stop Record"); }, 3000));
   EXPECT_TRUE(xtest::WaitForWindow("Murmurant", 3000)) << "the main window did not come back";
@@ -285,5 +288,43 @@ TEST_F(Faults, F9WhileIdleRecordsNothing) {
   std::this_thread::sleep_for(2s);  // a recording would have its file by now
   EXPECT_TRUE(box_.Recordings().empty());
   EXPECT_FALSE(e2e::Viewable("Stop Record"));
+  EXPECT_TRUE(RecorderRunning());
+}
+
+TEST_F(Faults, RecordPressedTwentyTimesThenTheLoopbackRemovedKeepsOneRecordingInTime) {
+  StartRecorderAndCall();  // no call-client window: the default area is recorded
+  if (HasFatalFailure()) return;
+  xtest::MovePointer(37, 55);
+  std::this_thread::sleep_for(200ms);
+  for (int i = 0; i < 20; ++i) {
+    xtest::PressButton(1, true);
+    xtest::PressButton(1, false);
+  }
+  ASSERT_TRUE(e2e::WaitFor([] { return e2e::Viewable("Stop Record"); }, 5000));
+  xtest::MovePointer(1200, 1000);
+  std::this_thread::sleep_for(1500ms);
+  // The loopback goes (its engine's device unloaded under it).
+  ASSERT_EQ(std::system("for m in $(pactl list short modules | awk '/plovander_loopline/ {print $1}' "
+                        "| sort -rn); do pactl unload-module $m; done"),
+            0);
+  ASSERT_FALSE(e2e::LoopbackSinkExists());
+  std::this_thread::sleep_for(2500ms);
+  ASSERT_TRUE(RecorderRunning());
+  xtest::Key("F9");
+  auto recording = e2e::WaitForFinishedRecording(box_, 8000);
+  ASSERT_TRUE(recording) << "no finished recording";
+  EXPECT_EQ(box_.Recordings().size(), 1u);
+  e2e::ExpectPlayable(*recording);
+  // The far side is silence from then on; the near side keeps its place and
+  // the sound its length.
+  const double video = VideoSeconds(recording->contents);
+  const double audio = AudioSeconds(recording->contents);
+  std::printf("without the loopback: video %.3f s, audio %.3f s\n", video, audio);
+  EXPECT_NEAR(video, 4.0, 1.0);
+  EXPECT_LT(std::abs(video - audio), 0.3);
+  const auto* pcm = reinterpret_cast<const std::uint8_t*>(recording->contents.samples.data());
+  const size_t bytes = recording->contents.samples.size() * 2;
+  const size_t lastSecond = std::min<size_t>(bytes, 48000 * 4);
+  EXPECT_GT(soundtest::Energy(pcm + bytes - lastSecond, lastSecond, 1, kNearHz), 1e5);
   EXPECT_TRUE(RecorderRunning());
 }

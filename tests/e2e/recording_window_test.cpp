@@ -31,15 +31,29 @@ AppFolders OwnFolders(const TempDir& dir) {
                              dir / "home/.local/share", true);
 }
 
+// The recorder's window in this process, brought up as the program does.
+MainWindow* ShowRecorder(const TempDir& dir) {
+  xtest::MovePointer(1200, 1000);
+  auto* window = new MainWindow(OwnFolders(dir));
+  window->OnInitDialog();
+  window->Show();
+  return window;
+}
+
+// A real click on "record fixed"; true once the capture runs.
+bool ClickRecordFixed(MainWindow* window) {
+  xtest::MovePointer(37, 55);
+  PumpFor(200);
+  xtest::PressButton(1, true);
+  xtest::PressButton(1, false);
+  return PumpUntil([&] { return window->recorder()->recording(); }, 5000);
+}
+
 }  // namespace
 
 TEST(RecordingWindow, StopAddsOneRowWithNameAndLengthAndSaysReady) {
   TempDir dir;
-  AppFolders folders = OwnFolders(dir);
-  xtest::MovePointer(1200, 1000);
-  auto* window = new MainWindow(folders);
-  window->OnInitDialog();
-  window->Show();
+  auto* window = ShowRecorder(dir);
   ASSERT_TRUE(PumpUntil([&] { return window->IsShownOnScreen(); }, 10000));
   PumpFor(500);
   EXPECT_EQ(window->statusText(), "");
@@ -50,11 +64,7 @@ TEST(RecordingWindow, StopAddsOneRowWithNameAndLengthAndSaysReady) {
   PumpFor(300);
   EXPECT_EQ(window->mediaList()->model().items().size(), 0u);
 
-  xtest::MovePointer(37, 55);
-  PumpFor(200);
-  xtest::PressButton(1, true);
-  xtest::PressButton(1, false);
-  ASSERT_TRUE(PumpUntil([&] { return window->recorder()->recording(); }, 5000));
+  ASSERT_TRUE(ClickRecordFixed(window));
   EXPECT_EQ(window->statusText(), "Recording");
   // The icon blinks while recording: both faces show within two seconds.
   bool sawRecording = false, sawNormal = false;
@@ -88,11 +98,7 @@ TEST(RecordingWindow, StopAddsOneRowWithNameAndLengthAndSaysReady) {
 // go on into the file without a gap and keep its length.
 TEST(RecordingWindow, AStalledWindowLosesNoSound) {
   TempDir dir;
-  AppFolders folders = OwnFolders(dir);
-  xtest::MovePointer(1200, 1000);
-  auto* window = new MainWindow(folders);
-  window->OnInitDialog();
-  window->Show();
+  auto* window = ShowRecorder(dir);
   ASSERT_TRUE(PumpUntil([&] { return window->IsShownOnScreen(); }, 10000));
   ASSERT_TRUE(PumpUntil([] {
     return std::system("pactl list short sinks | grep -q plovander_loopline") == 0;
@@ -101,11 +107,7 @@ TEST(RecordingWindow, AStalledWindowLosesNoSound) {
   ASSERT_TRUE(far.started());
   PumpFor(500);
 
-  xtest::MovePointer(37, 55);
-  PumpFor(200);
-  xtest::PressButton(1, true);
-  xtest::PressButton(1, false);
-  ASSERT_TRUE(PumpUntil([&] { return window->recorder()->recording(); }, 5000));
+  ASSERT_TRUE(ClickRecordFixed(window));
   PumpFor(1500);
   std::this_thread::sleep_for(std::chrono::seconds(3));  // the stall: no events handled
   PumpFor(1500);

@@ -22,16 +22,6 @@ namespace {
 
 const std::string kBin = MURMURANT_BIN_DIR;
 
-// A file that ends a recording has to play: both streams, every packet
-// decodes, pictures and sound in it.
-void ExpectPlayable(const e2e::Recording& r) {
-  EXPECT_EQ(r.contents.videoStreams, 1) << r.path;
-  EXPECT_EQ(r.contents.audioStreams, 1) << r.path;
-  EXPECT_EQ(r.contents.decodeErrors, 0) << r.path;
-  EXPECT_GT(r.contents.pictures, 10) << r.path;
-  EXPECT_GT(r.contents.samples.size(), 0u) << r.path;
-}
-
 std::optional<xtest::WindowInfo> Shown(const std::string& title) {
   for (const auto& w : xtest::FindWindowsByTitle(title))
     if (w.viewable) return w;
@@ -99,7 +89,7 @@ class UnderWindowManager : public ::testing::Test {
   void ExpectFinishedAndSetAside() {
     auto recording = e2e::WaitForFinishedRecording(box_, 8000);
     ASSERT_TRUE(recording) << "no finished recording";
-    ExpectPlayable(*recording);
+    e2e::ExpectPlayable(*recording);
     fs::rename(recording->path, box_.dir / recording->path.filename());
   }
 

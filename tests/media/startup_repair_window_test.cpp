@@ -10,7 +10,7 @@
 #include "app/main_window.h"
 #include "app/main_window_fixture.h"
 #include "killed_recording.h"
-#include "media/avi_inspection.h"
+#include "media/avi_triage.h"
 #include "recording/recording_controller.h"
 #include "support/temp_dir.h"
 #include "support/wx_env.h"

@@ -1,4 +1,4 @@
-#include "media/avi_inspection.h"
+#include "media/avi_triage.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
