@@ -17,10 +17,10 @@ xvfb_pid=""
 wm_xvfb_pid=""
 wm_pid=""
 pulse_pid=""
-keeper_pid=""
+keeper_pids=()
 
 cleanup() {
-  [ -n "$keeper_pid" ] && kill "$keeper_pid" 2>/dev/null
+  for pid in "${keeper_pids[@]}"; do kill "$pid" 2>/dev/null; done
   [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
   [ -n "$wm_xvfb_pid" ] && kill "$wm_xvfb_pid" 2>/dev/null
@@ -124,16 +124,19 @@ done
 if ! pactl info >/dev/null 2>&1; then
   echo "harness: PulseAudio did not start" >&2; cat "$work/pulse.out" "$work/pulse.log" >&2; exit 1
 fi
-# A real microphone delivers as soon as it is opened; the null sink behind
-# this one renders in two-second blocks while nobody listens closely, so a
-# reader with short blocks keeps it as prompt as a real device for the run.
-# Once it listens, the sink is restarted so the short blocks count from now.
-parec --device=mic_feed.monitor --latency-msec=20 >/dev/null 2>&1 &
-keeper_pid=$!
-for _ in $(seq 1 50); do
-  pactl list sinks | grep -A12 'Name: mic_feed' | grep -q 'configured 20000 usec' && break
-  sleep 0.1
+# Real devices answer as soon as a stream opens; a null sink renders in
+# two-second blocks while nobody listens closely. A reader with short blocks
+# on each keeps the fake speakers and microphone as prompt as real ones for the
+# run, and a restart of each sink makes the short blocks count from now.
+keeper_pids=()
+for sink in speakers mic_feed; do
+  parec --device=$sink.monitor --latency-msec=20 >/dev/null 2>&1 &
+  keeper_pids+=($!)
+  for _ in $(seq 1 50); do
+    pactl list sinks | grep -A12 "Name: $sink\$" | grep -q 'configured 20000 usec' && break
+    sleep 0.1
+  done
+  pactl suspend-sink $sink 1 && pactl suspend-sink $sink 0
 done
-pactl suspend-sink mic_feed 1 && pactl suspend-sink mic_feed 0
 
 "$@"

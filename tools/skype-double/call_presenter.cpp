@@ -10,9 +10,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How far ahead of the listener the sound is written: short, so that the
-// device's clock stays close to what is heard, with room for a late wake.
-constexpr std::chrono::milliseconds kLatency{40};
+// How far ahead of the listener the sound is written: the flash follows the
+// device's clock, not this, so it only has to leave room for a late wake on a
+// busy machine (a 40 ms stream ran dry there and skewed the clock).
+constexpr std::chrono::milliseconds kLatency{120};
 // The writer wakes at least this often to top the stream up.
 constexpr auto kFillPeriod = 10ms;
 // The moving picture's pace, that of the recorder's grab.
