@@ -18,7 +18,6 @@
 //   !from-other TEXT  sends TEXT from a second window that never attached
 //   !call-start       a call begins (and "CALL 1 STATUS INPROGRESS" is sent)
 //   !call-end         the call ends (and "CALL 1 STATUS FINISHED" is sent)
-//   !hang MS          nothing is dispatched for MS ms, like a frozen client
 //   !quit             ends the double
 #include <poll.h>
 #include <signal.h>
@@ -147,10 +146,6 @@ void Double::RunScriptLine(const std::string& line) {
     const bool start = line == "!call-start";
     if (presenter_) presenter_->SetInCall(start);
     SendNotification(*api_, start ? "CALL 1 STATUS INPROGRESS" : "CALL 1 STATUS FINISHED");
-  } else if (line.rfind("!hang ", 0) == 0) {
-    auto ms = ParseMs(line.c_str() + 6);
-    Log(ms ? "hanging " + std::to_string(ms->count()) + " ms" : "bad line " + line);
-    if (ms) std::this_thread::sleep_for(*ms);
   } else if (line == "!quit") {
     running_ = false;
   } else if (!line.empty()) {
