@@ -17,6 +17,7 @@ extern "C" {
 #include <filesystem>
 #include <memory>
 
+#include "media/ffmpeg_handles.h"
 #include "media/avi_triage.h"
 #include "recording/unique_fd.h"
 
@@ -35,24 +36,10 @@ std::string AvError(int code) {
 }
 std::string SysError(const std::string& what) { return what + ": " + std::strerror(errno); }
 
-struct InputClose {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct OutputFree {
-  void operator()(AVFormatContext* c) const {
-    if (c->pb) avio_closep(&c->pb);
-    avformat_free_context(c);
-  }
-};
-struct IoContextFree {
-  void operator()(AVIOContext* io) const {
-    av_freep(&io->buffer);
-    avio_context_free(&io);
-  }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
+using ffmpeg::InputClose;
+using ffmpeg::IoContextFree;
+using ffmpeg::OutputFree;
+using ffmpeg::PacketFree;
 
 // The whole chunks of the original, handed to the demuxer as a stream that
 // cannot seek. The demuxer then walks every chunk in file order, through

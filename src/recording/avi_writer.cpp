@@ -17,6 +17,8 @@ extern "C" {
 #include <cerrno>
 #include <cstring>
 
+#include "media/ffmpeg_handles.h"
+
 namespace recording {
 namespace {
 
@@ -35,27 +37,12 @@ std::string AvError(int code) {
   return text;
 }
 
-struct CodecContextFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FormatContextFree {
-  void operator()(AVFormatContext* c) const { avformat_free_context(c); }
-};
-struct IoContextFree {
-  void operator()(AVIOContext* io) const {
-    av_freep(&io->buffer);
-    avio_context_free(&io);
-  }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwsFree {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
+using ffmpeg::CodecContextFree;
+using ffmpeg::FormatContextFree;
+using ffmpeg::FrameFree;
+using ffmpeg::IoContextFree;
+using ffmpeg::PacketFree;
+using ffmpeg::SwsFree;
 
 // The file under the muxer: plain positioned writes on our own descriptor,
 // so that the disk's state is ours to watch and the reserve ours to keep.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -100,6 +101,19 @@ inline void ExpectPlayable(const Recording& r) {
   EXPECT_EQ(r.contents.decodeErrors, 0) << r.path;
   EXPECT_GT(r.contents.pictures, 10) << r.path;
   EXPECT_GT(r.contents.samples.size(), 0u) << r.path;
+}
+
+inline double VideoSeconds(const avicheck::Contents& c) { return (c.lastVideoPts + 1) / 25.0; }
+inline double AudioSeconds(const avicheck::Contents& c) { return c.samples.size() / 2.0 / 48000.0; }
+
+// A playable file of about `seconds` whose sound is as long as its picture;
+// the lengths are printed under `what`.
+inline void ExpectPlayableInStep(const Recording& r, double seconds, const char* what) {
+  ExpectPlayable(r);
+  const double video = VideoSeconds(r.contents), audio = AudioSeconds(r.contents);
+  std::printf("%s: video %.3f s, audio %.3f s\n", what, video, audio);
+  EXPECT_NEAR(video, seconds, 1.0) << what;
+  EXPECT_LT(std::abs(video - audio), 0.3) << what << ": sound and picture of different lengths";
 }
 
 }  // namespace e2e
