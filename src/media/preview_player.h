@@ -1,0 +1,94 @@
+#pragma once
+// The preview player every previewing window shares: plays one recording
+// with sound into a CPreviewSurface, one picture per tick of a sound clock
+// (the sound server's playback position, never a timer), and shows still
+// pictures at a position.
+//
+// The owner (a window) calls everything here on its own thread. The player
+// thread reports through PlayerEvents, on the player thread: the owner hands
+// them on to its window thread as events and never touches the window from
+// there.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "media/media_decoder.h"
+
+namespace media {
+
+class CPreviewSurface;
+
+// Player states, as plain integers.
+inline constexpr int kNothingLoaded = 999;
+inline constexpr int kStopped = 1000;
+inline constexpr int kPlaying = 2001;
+
+// Ticks per second for a recording: one per picture with video (29.97 -> 30,
+// 23.97 -> 24, none or 100 and more -> 24), one per second without.
+int ClockRate(const StreamInfo& info);
+
+// From `in` into `out`, both planar YUV 4:2:0 of width x height.
+using PictureHook = std::function<void(const uint8_t* in, uint8_t* out, int width, int height)>;
+// In place on `count` interleaved 16-bit samples of `channels` channels.
+using SoundHook = std::function<void(int16_t* samples, int count, int channels)>;
+
+struct PlayerEvents {
+  std::function<void(int percent)> moveSlider;  // percent strictly between 0 and 100
+  std::function<void()> started;                 // set-up done, state now kPlaying
+  std::function<void()> ended;                   // the loop has ended; repaint the preview
+};
+
+class PlayerSession;
+
+class PreviewPlayer {
+ public:
+  // The surface must outlive the player.
+  PreviewPlayer(CPreviewSurface& surface, PictureHook pictureHook, SoundHook soundHook,
+                PlayerEvents events);
+  ~PreviewPlayer();  // stops playback first
+  PreviewPlayer(const PreviewPlayer&) = delete;
+  PreviewPlayer& operator=(const PreviewPlayer&) = delete;
+
+  // The recording to play; empty means none selected. Not while playing.
+  void SetFile(std::string fileName);
+  const std::string& file() const { return file_; }
+  // Whether ShowStill draws (the owner decides when still pictures are shown).
+  void SetStillPreview(bool on) { stillPreview_ = on; }
+
+  int state() const;
+  void SetState(int state);  // kNothingLoaded -> kStopped once a recording is loaded
+  int position() const;      // percent; may pass 100 after playing to the end
+  void SetPosition(int percent);
+
+  // Only from kStopped: starts the player thread at position().
+  void StartPlayback();
+  // Only while kPlaying: wakes the thread and waits for it, checking every
+  // 500 ms, at most 20 times; a thread that still has not ended is cut loose
+  // (it may draw and report nothing more, and frees what it holds when its
+  // blocked call returns). State kStopped afterwards. The position is left
+  // where playback was: what Stop and Pause do with it is the owner's rule.
+  void StopPlayback();
+  // Stops playback if it runs, then decodes three pictures at `percent` and
+  // shows the third after the picture hook (only with still preview on).
+  void ShowStill(int percent);
+  // The slider moved to `percent` by the user: stop, take it as the
+  // position, show the still there.
+  void SeekFromSlider(int percent);
+
+  // A copy of the picture last shown (playing or still), before the hook;
+  // false when nothing has been shown since the file was set.
+  bool LastShown(std::vector<uint8_t>* picture, int* width, int* height) const;
+
+ private:
+  CPreviewSurface& surface_;
+  PictureHook pictureHook_;
+  SoundHook soundHook_;
+  PlayerEvents events_;
+  std::string file_;
+  bool stillPreview_ = false;
+  std::shared_ptr<PlayerSession> session_;  // shared with the running thread
+};
+
+}  // namespace media
