@@ -5,7 +5,8 @@
 # side speaks into the loopback), a near-side voice into the microphone, then
 # Murmurant; clicks "record fixed", stops with F9 after ten seconds, and prints
 # the recording's path, its ffprobe summary and a screenshot of the main
-# window with the new row.
+# window with the new row; then opens the row's preview panel, plays the
+# recording there and takes a screenshot of that.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${MURMURANT_BUILD_DIR:-$root/build}
@@ -42,6 +43,11 @@ demo() {
   sleep 0.5
   /usr/bin/import -window root -crop 510x620+0+0 +repage "$out/main-window-after-recording.png"
   kill "$near" 2>/dev/null || true
+  # The row's menu (right click) unfolds the preview panel; play two seconds.
+  xdotool mousemove 40 136 sleep 0.2 click 3 sleep 0.6 key Down sleep 0.2 key Return
+  sleep 1.5
+  xdotool mousemove 664 299 sleep 0.2 click 1 sleep 2.5 mousemove 1200 1000 sleep 0.3
+  /usr/bin/import -window root -crop 838x620+0+0 +repage "$out/main-window-preview.png"
   local avi
   avi=$(ls -t "$HOME"/PlovanderOutput/*.avi | head -n 1)
   cp "$avi" "$out/"
@@ -50,6 +56,7 @@ demo() {
     -of default=noprint_wrappers=1 "$avi"
   echo "copied to: $out/$(basename "$avi")"
   echo "screenshot: $out/main-window-after-recording.png"
+  echo "screenshot: $out/main-window-preview.png"
   kill "$recorder"
   wait "$recorder" 2>/dev/null || true
   kill "$client" 2>/dev/null || true

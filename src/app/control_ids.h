@@ -43,4 +43,7 @@ inline constexpr int kCombo1034 = 1034;
 inline constexpr int kCombo1035 = 1035;
 inline constexpr int kProgress = 1018;
 inline constexpr int kHelp = 1005;
+// The preview panel's position slider and the recordings row menu.
+inline constexpr int kPreviewSlider = 1025;
+inline constexpr int kMenuPreview = 1101;
 }  // namespace ids

@@ -41,13 +41,13 @@ const std::vector<SkinnedButton>& Buttons() {
 }
 
 namespace {
-constexpr int kShapeRight = 511;   // exclusive, as the region's right edge
 constexpr int kShapeBottom = 621;  // exclusive
 constexpr double kCornerDiameter = 11.0;
 constexpr int kSquareFrom = 100;   // rows from here down are the plain rectangle
 }  // namespace
 
-std::vector<Span> WindowShapeSpans() {
+std::vector<Span> WindowShapeSpans(int width) {
+  const int right = width + 1;  // exclusive, as the region's right edge
   std::vector<Span> spans;
   const double r = kCornerDiameter / 2.0;
   for (int y = 0; y < kShapeBottom; ++y) {
@@ -58,7 +58,7 @@ std::vector<Span> WindowShapeSpans() {
       double dx = std::sqrt(std::max(0.0, r * r - dy * dy));
       inset = static_cast<int>(std::lround(r - dx));
     }
-    spans.push_back({y, inset, kShapeRight - inset});
+    spans.push_back({y, inset, right - inset});
   }
   return spans;
 }

@@ -10,6 +10,11 @@ namespace layout {
 
 inline constexpr int kWidth = 510;
 inline constexpr int kHeight = 620;
+// With the preview panel unfolded the window widens to the right, where the
+// preview controls sit (x 534 and beyond), keeping the preview's 24-pixel
+// margin on both sides.
+inline constexpr int kPanelWidth = 328;
+inline constexpr int kWideWidth = kWidth + kPanelWidth;
 
 struct Rect {
   int x, y, w, h;
@@ -44,14 +49,18 @@ inline constexpr Rect kListRect{15, 100, 480, 360};
 inline constexpr Rect kOutputBox{60, 530, 230, 20};
 inline constexpr Rect kElapsedBox{60, 560, 92, 20};
 inline constexpr Rect kProgressBar{60, 562, 720, 6};
+inline constexpr Rect kPreviewRect{534, 145, 280, 210};
+// The preview's position slider takes its size from its channel picture;
+// it lies under the transport and snapshot buttons.
+inline constexpr Rect kPreviewSlider{533, 448, 282, 26};
 
-// The window's shape: the rectangle (0,0)-(511,621) with 11 x 11 elliptic
-// corners joined with the plain rectangle (0,100)-(511,621), so only the two
-// top corners are curved. As horizontal spans [x0, x1) for each row y.
+// The window's shape: the rectangle (0,0)-(width+1,621) with 11 x 11 elliptic
+// corners joined with the plain rectangle (0,100)-(width+1,621), so only the
+// two top corners are curved. As horizontal spans [x0, x1) for each row y.
 struct Span {
   int y, x0, x1;
 };
-std::vector<Span> WindowShapeSpans();
+std::vector<Span> WindowShapeSpans(int width = kWidth);
 
 // True when (x, y) lies inside the window's shape.
 bool InsideShape(int x, int y);

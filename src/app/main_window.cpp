@@ -24,7 +24,9 @@
 #include "skype/skype_link.h"
 #include "ui/background_drag.h"
 #include "app/media_list.h"
+#include "ui/bitmap_slider_static.h"
 #include "ui/hover_button.h"
+#include "app/main_preview.h"
 
 namespace {
 
@@ -83,6 +85,18 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_SKINLIST_DCLICK(ids::kList, MainWindow::OnListDoubleClick)
   EVT_BUTTON(ids::kDelete, MainWindow::OnDeleteSelected)
   EVT_BUTTON(ids::kClear, MainWindow::OnClearList)
+  EVT_SKINLIST_RCLICK(ids::kList, MainWindow::OnListRightClick)
+  EVT_MENU(ids::kMenuPreview, MainWindow::OnMenuPreview)
+  EVT_BUTTON(ids::kPreStart, MainWindow::OnPreviewCommand)
+  EVT_BUTTON(ids::kPreBack, MainWindow::OnPreviewCommand)
+  EVT_BUTTON(ids::kPrePlay, MainWindow::OnPreviewCommand)
+  EVT_BUTTON(ids::kPreStop, MainWindow::OnPreviewCommand)
+  EVT_BUTTON(ids::kPreForward, MainWindow::OnPreviewCommand)
+  EVT_BUTTON(ids::kPreEnd, MainWindow::OnPreviewCommand)
+  EVT_BUTTON(ids::kPrePause, MainWindow::OnPreviewCommand)
+  EVT_BUTTON(ids::kSnapshot, MainWindow::OnSnapshot)
+  EVT_BUTTON(ids::kOpenSnap, MainWindow::OnOpenSnapshotFolder)
+  EVT_BITMAPSLIDER_MOVING(ids::kPreviewSlider, MainWindow::OnPreviewSlider)
 wxEND_EVENT_TABLE()
 
 MainWindow::MainWindow(AppFolders folders)
@@ -96,6 +110,7 @@ MainWindow::MainWindow(AppFolders folders)
 
 MainWindow::~MainWindow() {
   if (convertWorker_.joinable()) convertWorker_.join();
+  preview_.reset();  // its player reports to this window until it has stopped
 }
 
 bool MainWindow::OnInitDialog() {
@@ -116,8 +131,6 @@ bool MainWindow::OnInitDialog() {
   ApplyWindowShape();
   // 7. Icon, per-window state.
   if (icon_.IsOk()) SetIcon(icon_);
-  snapshotBuffer_.assign(4'000'000, 0);
-  previewState_ = 999;
   selectedIndex_ = -1;
   // 8. The audio engine, before the settings are read.
   StartAudioEngine();
@@ -159,18 +172,13 @@ bool MainWindow::OnInitDialog() {
 }
 
 void MainWindow::CreateControls() {
+  CreatePreviewPanel();
   for (const auto& b : layout::Buttons()) {
     auto* button = new CHoverButton(this, b.id, wxString::FromUTF8(b.label.data(), b.label.size()),
                                     wxPoint(b.rect.x, b.rect.y), wxSize(b.rect.w, b.rect.h));
     button->Show(b.shown);
     buttons_[b.id] = button;
   }
-  // The preview area: disabled, drawn with the "screen" bitmap in all states.
-  auto* preview = new CHoverButton(this, ids::kPreview, "preview", wxPoint(534, 145),
-                                   wxSize(280, 210));
-  preview->Disable();
-  preview->Hide();
-  buttons_[ids::kPreview] = preview;
 
   list_ = new MediaList(this, ids::kList, wxPoint(layout::kListRect.x, layout::kListRect.y),
                         wxSize(layout::kListRect.w, layout::kListRect.h));
@@ -200,15 +208,15 @@ void MainWindow::CreateControls() {
 void MainWindow::SkinControls() {
   for (const auto& b : layout::Buttons())
     buttons_[b.id]->LoadSkin(folders_.skinFolder, std::string(b.skin));
-  const std::string screen = folders_.skinFolder + "screen_normal.bmp";
-  buttons_[ids::kPreview]->LoadBitmaps(screen, screen, screen);
+  SkinPreviewPanel();
   list_->Setup(folders_.skinFolder);
   for (wxTextCtrl* box : {outputBox_, elapsedBox_}) box->SetFont(LabelFont());
 }
 
 void MainWindow::ApplyWindowShape() {
   wxRegion shape;
-  for (const auto& s : layout::WindowShapeSpans())
+  for (const auto& s : layout::WindowShapeSpans(previewPanelShown() ? layout::kWideWidth
+                                                                     : layout::kWidth))
     shape.Union(s.x0, s.y, s.x1 - s.x0, 1);
   SetShape(shape);
 }
@@ -237,6 +245,8 @@ void MainWindow::OnPaint(wxPaintEvent&) {
   dc.SetBackground(wxBrush(wxColour(40, 40, 40)));
   dc.Clear();
   if (background_.IsOk()) dc.DrawBitmap(background_, 0, 0, false);
+  if (previewPanelShown() && panelBackground_.IsOk())
+    dc.DrawBitmap(panelBackground_, layout::kWidth, 0, false);
   dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
 
   dc.SetFont(TitleFont());
@@ -299,6 +309,7 @@ void MainWindow::OnClose(wxCloseEvent& event) {
   }
   closing_ = true;
   startupRepair_.reset();  // a rebuild under way is abandoned, its original kept
+  preview_->ReleaseSurface();  // the preview stops playing and gives its surface back
   // The shutdown runs in this order:
   //  1. release the far-side ring;  2. stop the elapsed-time timer;
   //  3. stop and forget the far-side input stream;

@@ -29,6 +29,9 @@ class CHoverButton;
 class RecordingIndicators;
 class WindowRecordingPorts;
 class MediaList;
+class MainPreview;
+class PreviewWindow;
+class CBitmapSliderStatic;
 class StartupRepair;
 class wxTextCtrl;
 namespace platform { class GlibMessagePump; }
@@ -90,9 +93,7 @@ class MainWindow : public wxFrame {
   // values; effect, brightness, contrast, saturation, volume).
   std::array<int32_t, 7> cropSettings_{};
   std::array<int32_t, 5> effectSettings_{};
-  std::vector<uint8_t> snapshotBuffer_;
   int selectedIndex_ = -1;
-  int previewState_ = 999;  // nothing loaded
   bool closing_ = false;
 
   // Desktop messages and the call-client link (main_window_skype.cpp).
@@ -180,6 +181,28 @@ class MainWindow : public wxFrame {
   void OnListDoubleClick(wxCommandEvent& event);
   void OnDeleteSelected(wxCommandEvent& event);
   void OnClearList(wxCommandEvent& event);
+
+  // The preview panel right of the list (main_window_preview.cpp), unfolded
+  // from the rows' menu; its state lives in the MainPreview.
+ public:
+  void ShowPreviewPanel(bool show);
+  bool previewPanelShown() const;
+  MainPreview* preview() const { return preview_.get(); }
+  std::string snapshotFolder() const;
+ private:
+  void CreatePreviewPanel();
+  void SkinPreviewPanel();
+  void LoadPreview(const std::string& file);
+  void OnListRightClick(wxCommandEvent& event);
+  void OnMenuPreview(wxCommandEvent& event);
+  void OnPreviewCommand(wxCommandEvent& event);
+  void OnPreviewSlider(wxCommandEvent& event);
+  void OnSnapshot(wxCommandEvent& event);
+  void OnOpenSnapshotFolder(wxCommandEvent& event);
+  PreviewWindow* previewArea_ = nullptr;
+  CBitmapSliderStatic* previewSlider_ = nullptr;
+  std::unique_ptr<MainPreview> preview_;
+  wxBitmap panelBackground_;
 
   // Conversion commands on hidden controls (main_window_convert.cpp).
   void OnConvert(wxCommandEvent& event);

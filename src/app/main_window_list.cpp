@@ -22,8 +22,8 @@ void MainWindow::OnListClick(wxCommandEvent&) {
   // space selects nothing and leaves the current file as it was.
   list_->model().OnRowClick(list_->GetFirstSelected());
   selectedIndex_ = list_->model().selectedIndex();
-  // With a row selected, the preview is to stop and load the current file
-  // here; the preview does not exist yet.
+  // With a row selected, the preview stops and loads the current file.
+  if (selectedIndex_ >= 0) LoadPreview(list_->model().currentFile());
 }
 
 void MainWindow::OnListDoubleClick(wxCommandEvent&) {

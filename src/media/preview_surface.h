@@ -31,6 +31,9 @@ class CPreviewSurface {
   // wrong never makes the surface read past the picture. Draws nothing on a
   // member whose set-up failed. Always 1.
   int ShowFrame(const uint8_t* picture, int width, int height);
+  // Presents the picture last shown once more (after the toolkit painted
+  // over it): 1 when there was one, 0 otherwise.
+  int Redraw();
   // Always 1; harmless on a member that was never set up.
   int Release();
   bool live() const;

@@ -55,6 +55,8 @@ void ReportUntrapped(Display* d, const XErrorEvent& e) {
 
 }  // namespace
 
+void InstallErrorHandler() { InstallHandler(); }
+
 int OnXError(Display* display, XErrorEvent* error) {
   // Inner traps start later; the innermost that covers the failed request
   // owns it, and an error of a request made before every trap owns none.

@@ -24,6 +24,10 @@ using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 // collects them, and one that nobody traps is logged and dropped.
 DisplayPtr OpenDisplay(const std::string& name = {});
 
+// Installs the process-wide handler described below, once; every other
+// entry point of this layer does so too.
+void InstallErrorHandler();
+
 // Collects the X errors of the requests one thread makes on one display
 // between the trap's construction and Failed(). One process-wide error
 // handler, installed at the first use of this layer, hands each error to the

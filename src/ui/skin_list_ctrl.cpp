@@ -11,6 +11,7 @@
 
 wxDEFINE_EVENT(wxEVT_SKINLIST_CLICK, wxCommandEvent);
 wxDEFINE_EVENT(wxEVT_SKINLIST_DCLICK, wxCommandEvent);
+wxDEFINE_EVENT(wxEVT_SKINLIST_RCLICK, wxCommandEvent);
 
 namespace {
 
@@ -42,6 +43,10 @@ class SkinListBody : public wxVScrolledWindow {
     });
     Bind(wxEVT_LEFT_DCLICK, [this](wxMouseEvent& e) {
       list_->BodyClick(e.GetPosition(), e.ControlDown(), e.ShiftDown(), true);
+    });
+    Bind(wxEVT_RIGHT_DOWN, [this](wxMouseEvent& e) {
+      SetFocus();
+      list_->BodyRightClick(e.GetPosition());
     });
     Bind(wxEVT_MOTION, [this](wxMouseEvent& e) { list_->BodyMotion(e.GetPosition()); });
     Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) {
@@ -416,6 +421,24 @@ void CSkinListCtrl::BodyClick(const wxPoint& at, bool ctrl, bool shift, bool dou
     body_->Refresh(false);
   }
   wxCommandEvent event(doubleClick ? wxEVT_SKINLIST_DCLICK : wxEVT_SKINLIST_CLICK, GetId());
+  event.SetEventObject(this);
+  event.SetInt(row);
+  ProcessWindowEvent(event);
+}
+
+void CSkinListCtrl::BodyRightClick(const wxPoint& at) {
+  int row = -1, column = -1;
+  HitTest(at, row, column);
+  if (row < 0) return;
+  // The menu acts on what is selected, so the row under the pointer must be
+  // part of it; a row already selected keeps a multiple selection intact.
+  if (!cells_.IsSelected(row)) {
+    cells_.SelectOnly(row);
+    anchorRow_ = row;
+  }
+  caretRow_ = row;
+  body_->Refresh(false);
+  wxCommandEvent event(wxEVT_SKINLIST_RCLICK, GetId());
   event.SetEventObject(this);
   event.SetInt(row);
   ProcessWindowEvent(event);

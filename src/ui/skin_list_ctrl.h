@@ -29,6 +29,12 @@ wxDECLARE_EVENT(wxEVT_SKINLIST_DCLICK, wxCommandEvent);
   wx__DECLARE_EVT1(wxEVT_SKINLIST_CLICK, id, wxCommandEventHandler(fn))
 #define EVT_SKINLIST_DCLICK(id, fn) \
   wx__DECLARE_EVT1(wxEVT_SKINLIST_DCLICK, id, wxCommandEventHandler(fn))
+// A right click on a row: the row is selected first (alone, unless it was
+// already among the selected), then this is sent with the row in GetInt().
+// A right click under the last row sends nothing.
+wxDECLARE_EVENT(wxEVT_SKINLIST_RCLICK, wxCommandEvent);
+#define EVT_SKINLIST_RCLICK(id, fn) \
+  wx__DECLARE_EVT1(wxEVT_SKINLIST_RCLICK, id, wxCommandEventHandler(fn))
 
 class CSkinListCtrl : public wxControl {
  public:
@@ -108,6 +114,7 @@ class CSkinListCtrl : public wxControl {
   void PaintBody(wxDC& dc, const wxSize& size, size_t firstRow);
   void PaintCell(wxDC& dc, int row, int column, const wxRect& rect);
   void BodyClick(const wxPoint& at, bool ctrl, bool shift, bool doubleClick);
+  void BodyRightClick(const wxPoint& at);
   void BodyMotion(const wxPoint& at);
   bool BodyKey(int keyCode, bool shift);
   void HeaderClick(int column);

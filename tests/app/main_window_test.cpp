@@ -1,5 +1,7 @@
 // The main window inside the test process, driven by real X input (XTest).
 #include <gtest/gtest.h>
+
+#include "platform/x11_setup.h"
 #include <wx/gauge.h>
 #include <wx/textctrl.h>
 
@@ -162,6 +164,7 @@ TEST(HoverButton, ClickReachesTheParentWithoutAnyBitmap) {
 }
 
 int main(int argc, char** argv) {
+  platform::InitXlibThreads();  // the preview draws from its player thread
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::AddGlobalTestEnvironment(new WxEnvironment);
   return RUN_ALL_TESTS();

@@ -1,0 +1,52 @@
+#pragma once
+// A looping sound buffer of four segments on the default playback device,
+// whose playback is the preview player's clock: each time the device has
+// played one more segment, the owner is told, and the play cursor says
+// which segment plays now. Nothing here sleeps or keeps time of its own;
+// the time is the sound server's.
+//
+// Like a hardware ring, the buffer is read as it plays: a segment written
+// two segments ahead of the play cursor is heard two ticks later, and a
+// segment nobody rewrote plays again as it was.
+//
+// Open, Start, PlayCursor, WriteSegment and Close are for one thread, the
+// player's. The notification runs on the sound server's event thread.
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+class SoundClockImpl;
+
+class CSoundClock {
+ public:
+  static constexpr unsigned kSegments = 4;
+
+  CSoundClock();
+  ~CSoundClock();  // closes
+  CSoundClock(const CSoundClock&) = delete;
+  CSoundClock& operator=(const CSoundClock&) = delete;
+
+  // 16-bit sound of `channels` (1 or 2) at `sampleRate`, `clockRate` ticks
+  // a second, each segment (sampleRate / clockRate) frames. `segmentPlayed`
+  // must only wake whoever waits for it. 1 on success, 0 when no sound
+  // server or device takes the stream.
+  int Open(std::function<void()> segmentPlayed, int sampleRate, int clockRate, int channels);
+  // Plays from the buffer's start, looping; the buffer starts silent.
+  int Start();
+  // Where the device plays now, in bytes from the buffer's start.
+  unsigned PlayCursor() const;
+  // Copies one segment of `segmentBytes()` into segment `index` (0..3).
+  int WriteSegment(const uint8_t* bytes, unsigned index);
+  void Close();
+
+  unsigned segmentBytes() const { return segmentBytes_; }
+  unsigned bufferBytes() const { return segmentBytes_ * kSegments; }
+
+ private:
+  std::unique_ptr<SoundClockImpl> impl_;
+  unsigned segmentBytes_ = 0;
+};
+
+}  // namespace platform

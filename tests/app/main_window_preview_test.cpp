@@ -1,0 +1,204 @@
+// The main window's preview panel by real input: the row menu unfolds it,
+// Play shows moving pictures with the recording's sound on the default
+// device, Snapshot writes a picture, and the menu folds the panel away.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "app/control_ids.h"
+#include "app/main_preview.h"
+#include "app/main_window.h"
+#include "app/media_list.h"
+#include "main_window_fixture.h"
+#include "media/media_decoder.h"
+#include "platform/process.h"
+#include "support/temp_dir.h"
+#include "ui/hover_button.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kToneHz = 1000.0;
+
+// Power of one frequency in 16-bit stereo sound, left channel (Goertzel).
+double ToneEnergy(const std::string& raw, int rate) {
+  const size_t frames = raw.size() / 4;
+  const double w = 2 * std::cos(2 * M_PI * kToneHz / rate);
+  double s1 = 0, s2 = 0;
+  for (size_t k = 0; k < frames; ++k) {
+    int16_t v;
+    std::memcpy(&v, raw.data() + k * 4, 2);
+    const double s0 = v + w * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+  }
+  return frames ? (s1 * s1 + s2 * s2 - w * s1 * s2) / static_cast<double>(frames) : 0;
+}
+
+bool RunQuietly(const std::vector<std::string>& argv) {
+  platform::SpawnOptions options;
+  options.searchPath = true;
+  auto pid = platform::Spawn(argv, options);
+  if (!pid) return false;
+  auto status = platform::WaitChild(*pid, std::chrono::seconds(60));
+  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+}
+
+// Records the default playback device's monitor to a raw file while alive.
+class MonitorRecording {
+ public:
+  explicit MonitorRecording(std::string file) : file_(std::move(file)) {
+    platform::SpawnOptions options;
+    options.searchPath = true;
+    pid_ = platform::Spawn({"parec", "--device=@DEFAULT_MONITOR@", "--raw", "--format=s16le",
+                            "--rate=48000", "--channels=2", "--latency-msec=50", file_},
+                           options)
+               .value_or(-1);
+  }
+  ~MonitorRecording() { Stop(); }
+  void Stop() {
+    if (pid_ > 0) platform::EndChild(pid_, std::chrono::milliseconds(1000));
+    pid_ = -1;
+  }
+  std::string Sound() const {
+    std::ifstream in(file_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+ private:
+  std::string file_;
+  pid_t pid_ = -1;
+};
+
+class PreviewPanelTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    recording_ = dir_ / "Call.avi";
+    // A recording like ours: MP43 pictures that move, a steady tone.
+    ASSERT_TRUE(RunQuietly({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                            "testsrc2=size=320x240:rate=25", "-f", "lavfi", "-i",
+                            "sine=frequency=1000:sample_rate=48000", "-t", "8", "-ac", "2",
+                            "-c:v", "msmpeg4v3", "-c:a", "pcm_s16le", recording_}));
+    Open();
+    window_->AppendRecording(recording_, "Call.avi", "00:00:08");
+    PumpFor(200);
+  }
+
+  wxPoint OnScreen(wxWindow* w, wxPoint at) { return w->ClientToScreen(at); }
+
+  void Click(wxPoint screen, int button = 1) {
+    xtest::MovePointer(screen.x, screen.y);
+    PumpFor(80);
+    xtest::PressButton(button, true);
+    PumpFor(50);
+    xtest::PressButton(button, false);
+    PumpFor(150);
+  }
+  void ClickButton(int id) {
+    CHoverButton* b = window_->button(id);
+    ASSERT_TRUE(b && b->IsShownOnScreen()) << id;
+    Click(OnScreen(b, wxPoint(b->GetSize().x / 2, b->GetSize().y / 2)));
+  }
+
+  // Right-clicks the first row and picks the menu's first item, "Preview",
+  // with the keyboard. The menu runs its own loop inside the click, so the
+  // keys come from another thread once the menu is up.
+  void PreviewFromRowMenu() {
+    std::atomic<bool> open{false}, closed{false};
+    auto onOpen = [&](wxMenuEvent& e) { open = true; e.Skip(); };
+    auto onClose = [&](wxMenuEvent& e) { closed = true; e.Skip(); };
+    window_->Bind(wxEVT_MENU_OPEN, onOpen);
+    window_->Bind(wxEVT_MENU_CLOSE, onClose);
+    std::jthread keys([&] {
+      auto waitFor = [](std::atomic<bool>& flag, std::chrono::milliseconds limit) {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!flag && std::chrono::steady_clock::now() < deadline)
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return flag.load();
+      };
+      if (!waitFor(open, std::chrono::seconds(5))) return;
+      // Keys sent before the menu holds the keyboard are lost: repeat until
+      // it has closed.
+      for (int attempt = 0; attempt < 10 && !closed; ++attempt) {
+        xtest::Key("Down");
+        xtest::Key("Return");
+        waitFor(closed, std::chrono::milliseconds(500));
+      }
+    });
+    MediaList* list = window_->mediaList();
+    wxRect row = list->CellRect(0, 1);
+    Click(OnScreen(list, row.GetTopLeft() + wxPoint(20, row.height / 2)), 3);
+    keys.join();
+    window_->Unbind(wxEVT_MENU_OPEN, onOpen);
+    window_->Unbind(wxEVT_MENU_CLOSE, onClose);
+    ASSERT_TRUE(closed) << "the row menu did not open and close";
+    PumpFor(200);
+  }
+
+  xtest::Image PreviewPixels() {
+    wxPoint at = window_->ClientToScreen(wxPoint(534, 145));
+    // The upper part: the transport buttons lie over the lower one.
+    return xtest::GrabScreen(at.x, at.y, 280, 130);
+  }
+
+  std::string recording_;
+};
+
+TEST_F(PreviewPanelTest, RowMenuUnfoldsAPanelThatPlaysWithSoundSnapshotsAndFoldsBack) {
+  PreviewFromRowMenu();
+  ASSERT_TRUE(PumpUntil([&] { return window_->GetSize() == wxSize(838, 620); }))
+      << window_->GetSize().x;
+  ASSERT_TRUE(window_->previewPanelShown());
+  MainPreview* preview = window_->preview();
+  EXPECT_EQ(preview->state(), media::kStopped);
+  EXPECT_EQ(preview->videoWidth(), 320);
+  EXPECT_EQ(preview->videoHeight(), 240);
+
+  // A still of the first picture replaces the empty screen: testsrc2's
+  // colours, not the dark screen bitmap.
+  auto screen = xtest::ReadBmp(folders_.skinFolder + "screen_normal.bmp");
+  ASSERT_TRUE(screen);
+  ASSERT_TRUE(PumpUntil([&] {
+    return xtest::CountDifferences(PreviewPixels(), 0, 0, *screen, 0, 0, 280, 130, 40) > 10'000;
+  })) << "no still picture in the preview";
+
+  // Play: the pictures move and the default device carries the tone.
+  MonitorRecording monitor(dir_ / "monitor.raw");
+  ClickButton(ids::kPrePlay);
+  ASSERT_TRUE(PumpUntil([&] { return preview->state() == media::kPlaying; }));
+  xtest::Image before = PreviewPixels();
+  EXPECT_TRUE(PumpUntil([&] {
+    return xtest::CountDifferences(PreviewPixels(), 0, 0, before, 0, 0, 280, 130, 40) > 500;
+  })) << "the pictures do not move";
+  PumpFor(1500);  // sound to measure
+  monitor.Stop();
+  const std::string sound = monitor.Sound();
+  ASSERT_GT(sound.size(), 48'000u * 4 / 2) << "the monitor recorded less than half a second";
+  EXPECT_GT(ToneEnergy(sound, 48'000), 1e6) << "the recording's tone is not on the default device";
+
+  // Pause stops where playback was; the slider has followed it.
+  ClickButton(ids::kPrePause);
+  ASSERT_TRUE(PumpUntil([&] { return preview->state() == media::kStopped; }));
+  EXPECT_GT(preview->fraction(), 0.0);
+
+  // Snapshot: the picture shown, saved under the recording's name.
+  ClickButton(ids::kSnapshot);
+  const fs::path shot = fs::path(window_->snapshotFolder()) / "Call_1.bmp";
+  ASSERT_TRUE(PumpUntil([&] { return fs::exists(shot); })) << shot;
+  EXPECT_EQ(fs::file_size(shot), 54u + 320u * 3 * 240);
+
+  // The menu again: the panel folds back.
+  PreviewFromRowMenu();
+  EXPECT_TRUE(PumpUntil([&] { return window_->GetSize() == wxSize(510, 620); }));
+  EXPECT_FALSE(window_->previewPanelShown());
+  EXPECT_FALSE(window_->button(ids::kPrePlay)->IsShown());
+}
+
+}  // namespace
