@@ -135,10 +135,13 @@ bool MediaDecoderImpl::OpenInput(DecoderInput* input, AVMediaType type) {
   if (avformat_find_stream_info(ctx, nullptr) < 0) return input->Fail();
   // Probing may have read to the end of a short file.
   if (ctx->pb) ctx->pb->eof_reached = 0;
-  if (startOffset != AV_NOPTS_VALUE) {
+  // Reading begins at the file's start by itself, the packets read while
+  // probing first. Seeking there anyway would cost codecs with a pre-roll
+  // their first block (AAC comes out with 21 ms of silence), so only a
+  // start offset of the caller's is sought: to the key frame at or before.
+  if (startOffset != AV_NOPTS_VALUE && startOffset != 0) {
     int64_t target = startOffset;
     if (ctx->start_time != AV_NOPTS_VALUE) target += ctx->start_time;
-    // Reading then begins at the key frame at or before the file's start.
     av_seek_frame(ctx, -1, target, AVSEEK_FLAG_BACKWARD);
   }
   int chosen = -1;

@@ -26,8 +26,6 @@ constexpr int kSilentChannels = 1;
 constexpr size_t kTopUpMargin = 1'000;
 // A decoder may take a few packets before its first picture.
 constexpr int kFirstPicturePackets = 64;
-// After both inputs have ended, the sound already in the ring plays out.
-constexpr int kPlayOutTicks = 3;
 
 class Playback {
  public:
@@ -43,7 +41,7 @@ class Playback {
   void ShowNext();
   void DecodeNext();
   void AdvancePosition();
-  bool BothEnded() const;
+  bool Finished() const;
 
   PlaybackSetup s_;
   PlayerShared& shared_;
@@ -55,6 +53,9 @@ class Playback {
   double total_ = 0;        // ticks of the whole recording
   int64_t tick_ = 0;        // the tick the position stands at
   int percent_ = -1;        // the last percent reported
+  int64_t played_ = 0;      // segments the device has played since it started
+  int64_t fed_ = 0;         // segments written into the ring
+  int64_t lastSound_ = -1;  // the last segment written with sound in it
   std::vector<uint8_t> next_;      // the picture to show at the next tick, as decoded
   std::vector<uint8_t> hooked_;    // that picture after the hook
   std::vector<uint8_t> segment_;   // one segment on its way into the ring
@@ -68,9 +69,10 @@ bool Playback::SetUp() {
   if (s_.file.empty() || decoder_.Open(s_.file.c_str()) != 1) return false;
   if (decoder_.GetStreamInfo(&info_) != 1 || decoder_.Seek(s_.startPercent * 0.01) != 1)
     return false;
+  // A recording whose writer was killed has no length in its header; it
+  // still plays to where it was written, with no position to show.
   total_ = TotalTicks(info_);
-  if (total_ <= 0) return false;
-  tick_ = static_cast<int64_t>(s_.startPercent * 0.01 * total_);
+  tick_ = total_ > 0 ? static_cast<int64_t>(s_.startPercent * 0.01 * total_) : 0;
   if (info_.hasVideo) {
     video_ = decoder_.CreateVideoFrame();
     if (!video_) return false;
@@ -125,11 +127,13 @@ void Playback::Run() {
       ShowNext();
       DecodeNext();
     }
-    int playOut = -1;
     while (WaitForTick()) {
+      ++played_;
+      if (Finished()) {
+        AdvancePosition();  // the end of the last picture and sound
+        break;
+      }
       Tick();
-      if (playOut < 0 && BothEnded()) playOut = kPlayOutTicks;
-      if (playOut >= 0 && playOut-- == 0) break;
     }
   }
   decoder_.Close();
@@ -166,6 +170,8 @@ void Playback::FeedSound(unsigned index) {
   std::copy_n(pending_.begin(), take, segment_.begin());
   // Past the end of the sound, the segment is silence, never stale bytes.
   std::fill(segment_.begin() + static_cast<std::ptrdiff_t>(take), segment_.end(), 0);
+  if (take > 0) lastSound_ = fed_;
+  ++fed_;
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(take));
   if (info_.hasAudio && s_.soundHook)
     s_.soundHook(reinterpret_cast<int16_t*>(segment_.data()),
@@ -216,6 +222,7 @@ void Playback::DecodeNext() {
 
 void Playback::AdvancePosition() {
   ++tick_;
+  if (total_ <= 0) return;
   const int percent = static_cast<int>(static_cast<double>(tick_) / total_ * 100.0);
   if (percent != percent_ && percent > 0 && percent < 100) {
     shared_.WithLease([&] {
@@ -226,10 +233,11 @@ void Playback::AdvancePosition() {
   shared_.position = percent;
 }
 
-bool Playback::BothEnded() const {
+bool Playback::Finished() const {
+  // Both inputs have ended, and the device has played the last sound.
   const bool audioDone = !info_.hasAudio || (audioExhausted_ && pending_.empty());
   const bool videoDone = !info_.hasVideo || videoExhausted_;
-  return audioDone && videoDone;
+  return audioDone && videoDone && played_ > lastSound_;
 }
 
 }  // namespace

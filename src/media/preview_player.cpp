@@ -123,8 +123,8 @@ void PreviewPlayer::ShowStill(int percent) {
   CMediaDecoder decoder;
   decoder.Initialise();
   StreamInfo info;
+  // A recording of unknown length (its writer was killed) shows its start.
   if (decoder.Open(file_.c_str()) != 1 || decoder.GetStreamInfo(&info) != 1) return;
-  if (info.hasVideo && TotalTicks(info) <= 0) return;
   if (decoder.Seek(percent * 0.01) != 1) return;
   auto frame = decoder.CreateVideoFrame();
   if (!frame || !stillPreview_ || !DecodeStillPicture(decoder, frame.get())) return;
