@@ -1,5 +1,7 @@
 #include "app/main_preview.h"
 
+#include <wx/app.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -26,34 +28,6 @@ void ReadVideoSize(const std::string& file, int* width, int* height) {
   }
 }
 
-// The third picture from `fraction` on, as a still shows it; false when the
-// file gives none.
-bool DecodeStill(const std::string& file, double fraction, std::vector<uint8_t>* picture,
-                 int* width, int* height) {
-  media::CMediaDecoder decoder;
-  decoder.Initialise();
-  media::StreamInfo info;
-  if (decoder.Open(file.c_str()) != 1 || decoder.GetStreamInfo(&info) != 1 || !info.hasVideo)
-    return false;
-  decoder.Seek(fraction);
-  auto frame = decoder.CreateVideoFrame();
-  if (!frame) return false;
-  bool got = false;
-  // A few packets may give no picture while the decoder fills its pipeline.
-  for (int pictures = 0, packets = 0; pictures < 3 && packets < 64 && !decoder.VideoEnded();
-       ++packets) {
-    if (decoder.DecodeVideoFrame(frame.get()) == 1) {
-      ++pictures;
-      got = true;
-    }
-  }
-  if (!got) return false;
-  *picture = frame->data;
-  *width = frame->width;
-  *height = frame->height;
-  return true;
-}
-
 }  // namespace
 
 double ClampPreviewFraction(double fraction) {
@@ -63,8 +37,8 @@ double ClampPreviewFraction(double fraction) {
   return std::clamp(snapped, 0.0, MainPreview::kLastFraction);
 }
 
-MainPreview::MainPreview(wxWindow* owner, PreviewWindow* area, CBitmapSliderStatic* slider)
-    : owner_(owner), area_(area), slider_(slider) {
+MainPreview::MainPreview(PreviewWindow* area, CBitmapSliderStatic* slider)
+    : area_(area), slider_(slider) {
   media::PlayerEvents events;
   events.moveSlider = [this](int percent) {
     Post([this, percent] { slider_->SetPos(percent); });
@@ -83,12 +57,13 @@ MainPreview::~MainPreview() {
 }
 
 void MainPreview::Post(std::function<void()> call) {
-  // Called on the player thread. The window may be closing: the flag is
-  // read on the window's thread, where it is also cleared.
-  wxWindow* owner = owner_.get();
-  if (!owner) return;
+  // Called on the player thread, which must not touch the window: the call
+  // goes through the application's queue and runs only if this preview
+  // still exists by then (the flag is read and cleared on the window's
+  // thread).
+  if (!wxTheApp) return;
   std::weak_ptr<bool> alive = alive_;
-  owner->CallAfter([alive, call = std::move(call)] {
+  wxTheApp->CallAfter([alive, call = std::move(call)] {
     if (auto flag = alive.lock(); flag && *flag) call();
   });
 }
@@ -175,8 +150,13 @@ media::SnapshotResult MainPreview::TakeSnapshot(const std::string& name, const s
   if (player_->state() == media::kNothingLoaded || player_->file().empty()) return {};
   std::vector<uint8_t> picture;
   int width = 0, height = 0;
-  if (!player_->LastShown(&picture, &width, &height) &&
-      !DecodeStill(player_->file(), fraction_, &picture, &width, &height))
-    return {"", "the recording has no picture to save"};
+  if (!player_->LastShown(&picture, &width, &height)) {
+    media::DecodedFrame still;
+    if (!media::DecodeStill(player_->file(), fraction_, &still))
+      return {"", "the recording has no picture to save"};
+    picture = std::move(still.data);
+    width = still.width;
+    height = still.height;
+  }
   return media::SaveSnapshot(folder, name, picture.data(), width, height);
 }

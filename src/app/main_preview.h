@@ -5,7 +5,6 @@
 // picture last shown there. The main window owns one and forwards its
 // commands; everything here runs on the window's thread.
 #include <wx/window.h>
-#include <wx/weakref.h>
 
 #include <memory>
 #include <string>
@@ -25,7 +24,7 @@ class MainPreview {
   static constexpr double kLastFraction = 0.95;
   static constexpr double kFractionStep = 0.05;
 
-  MainPreview(wxWindow* owner, PreviewWindow* area, CBitmapSliderStatic* slider);
+  MainPreview(PreviewWindow* area, CBitmapSliderStatic* slider);
   ~MainPreview();
   MainPreview(const MainPreview&) = delete;
   MainPreview& operator=(const MainPreview&) = delete;
@@ -70,7 +69,6 @@ class MainPreview {
   // Runs `call` on the window's thread later, unless the window is gone.
   void Post(std::function<void()> call);
 
-  wxWeakRef<wxWindow> owner_;
   PreviewWindow* area_;
   CBitmapSliderStatic* slider_;
   media::CPreviewSurface surface_;

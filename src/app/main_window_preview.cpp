@@ -43,7 +43,7 @@ void MainWindow::CreatePreviewPanel() {
   previewSlider_ =
       new CBitmapSliderStatic(this, ids::kPreviewSlider, wxPoint(s.x, s.y), wxSize(s.w, s.h));
   previewSlider_->Hide();
-  preview_ = std::make_unique<MainPreview>(this, previewArea_, previewSlider_);
+  preview_ = std::make_unique<MainPreview>(previewArea_, previewSlider_);
 }
 
 void MainWindow::SkinPreviewPanel() {

@@ -64,8 +64,4 @@ struct PlaybackSetup {
 // or a failure of its set-up; sets the state to stopped and finished last.
 void RunPlayback(PlaybackSetup setup);
 
-// Decodes up to three pictures from `fraction` on and leaves the last one
-// in `frame`; false when none came.
-bool DecodeStillPicture(CMediaDecoder& decoder, DecodedFrame* frame);
-
 }  // namespace media

@@ -36,13 +36,24 @@ double TotalTicks(const StreamInfo& info) {
   return std::floor(info.duration * ClockRate(info));
 }
 
-bool DecodeStillPicture(CMediaDecoder& decoder, DecodedFrame* frame) {
+bool DecodeStill(const std::string& file, double fraction, DecodedFrame* picture) {
+  CMediaDecoder decoder;
+  decoder.Initialise();
+  StreamInfo info;
+  // A recording of unknown length (its writer was killed) shows its start.
+  if (file.empty() || decoder.Open(file.c_str()) != 1 || decoder.GetStreamInfo(&info) != 1)
+    return false;
+  if (decoder.Seek(fraction) != 1) return false;
+  auto frame = decoder.CreateVideoFrame();
+  if (!frame) return false;
   int pictures = 0;
   for (int packets = 0; pictures < kStillPictures && packets < kStillPackets; ++packets) {
-    if (decoder.DecodeVideoFrame(frame) == 1) ++pictures;
+    if (decoder.DecodeVideoFrame(frame.get()) == 1) ++pictures;
     else if (decoder.VideoEnded()) break;
   }
-  return pictures > 0;
+  if (pictures == 0) return false;
+  *picture = std::move(*frame);
+  return true;
 }
 
 PreviewPlayer::PreviewPlayer(CPreviewSurface& surface, PictureHook pictureHook,
@@ -119,25 +130,18 @@ void PreviewPlayer::Abandon() {
 
 void PreviewPlayer::ShowStill(int percent) {
   StopPlayback();
-  if (file_.empty()) return;
-  CMediaDecoder decoder;
-  decoder.Initialise();
-  StreamInfo info;
-  // A recording of unknown length (its writer was killed) shows its start.
-  if (decoder.Open(file_.c_str()) != 1 || decoder.GetStreamInfo(&info) != 1) return;
-  if (decoder.Seek(percent * 0.01) != 1) return;
-  auto frame = decoder.CreateVideoFrame();
-  if (!frame || !stillPreview_ || !DecodeStillPicture(decoder, frame.get())) return;
-  const int w = frame->width, h = frame->height;
+  DecodedFrame still;
+  if (!stillPreview_ || !DecodeStill(file_, percent * 0.01, &still)) return;
+  const int w = still.width, h = still.height;
   if (pictureHook_) {
-    std::vector<uint8_t> hooked(frame->data.size());
-    pictureHook_(frame->data.data(), hooked.data(), w, h);
+    std::vector<uint8_t> hooked(still.data.size());
+    pictureHook_(still.data.data(), hooked.data(), w, h);
     surface_.ShowFrame(hooked.data(), w, h);
   } else {
-    surface_.ShowFrame(frame->data.data(), w, h);
+    surface_.ShowFrame(still.data.data(), w, h);
   }
   std::lock_guard lock(shared_->shown.mutex);
-  shared_->shown.picture = std::move(frame->data);
+  shared_->shown.picture = std::move(still.data);
   shared_->shown.width = w;
   shared_->shown.height = h;
 }

@@ -38,6 +38,11 @@ int ClockRate(const StreamInfo& info);
 // second without. Not positive when the recording has no known length.
 double TotalTicks(const StreamInfo& info);
 
+// The picture a still at `fraction` of the recording shows: the third from
+// the first key frame at or after it (fewer near the end). False when the
+// file gives none.
+bool DecodeStill(const std::string& file, double fraction, DecodedFrame* picture);
+
 // From `in` into `out`, both planar YUV 4:2:0 of width x height.
 using PictureHook = std::function<void(const uint8_t* in, uint8_t* out, int width, int height)>;
 // In place on `count` interleaved 16-bit samples of `channels` channels.

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "media/ffmpeg_handles.h"
+#include "media/picture_halving.h"
 #include "platform/x11_setup.h"
 
 namespace media {
@@ -16,7 +18,10 @@ namespace {
 
 constexpr int kScalerFlags = SWS_BICUBIC;
 constexpr int kDepth = 24;
-constexpr Uint32 kVideoFlags = SDL_HWSURFACE | SDL_ASYNCBLIT | SDL_HWACCEL;
+// A 24-bit surface on a display of 32-bit pixels would be drawn through a
+// shadow surface, converted pixel by pixel at every picture; any format
+// takes the display's own.
+constexpr Uint32 kVideoFlags = SDL_HWSURFACE | SDL_ASYNCBLIT | SDL_HWACCEL | SDL_ANYFORMAT;
 
 struct OverlayFree {
   void operator()(SDL_Overlay* o) const { SDL_FreeYUVOverlay(o); }
@@ -57,7 +62,10 @@ class PreviewSurfaceImpl {
   SwsPtr scaler;
   SDL_Rect rect{0, 0, 0, 0};
   int sourceWidth = 0, sourceHeight = 0;
-  int scaledWidth = 0, scaledHeight = 0;  // the size the scaler was made for
+  int scaledWidth = 0, scaledHeight = 0;  // the picture size the scaler was made for
+  int reducedWidth = 0, reducedHeight = 0;  // what that picture is halved to first
+  std::vector<uint8_t> reduced;             // the halved picture
+  std::vector<uint8_t> halfway;             // between two halvings
   int displayWidth = 0, displayHeight = 0;
   bool started = false;  // the display layer is up for this member
   bool shown = false;    // the overlay holds a picture
@@ -65,14 +73,52 @@ class PreviewSurfaceImpl {
   bool MakeScaler(int width, int height) {
     // Chroma of an odd size is stored rounded down, so the picture is
     // scaled from its even part: the scaler never reads past a plane.
-    const int w = width & ~1, h = height & ~1;
+    int w = width & ~1, h = height & ~1;
     if (w <= 0 || h <= 0) return false;
+    // Halved while it stays at least twice the display's size (and its
+    // chroma halves exactly); the scaler takes it from there.
+    while (w % 4 == 0 && h % 4 == 0 && w >= 2 * displayWidth && h >= 2 * displayHeight) {
+      w /= 2;
+      h /= 2;
+    }
     scaler.reset(sws_getCachedContext(scaler.release(), w, h, AV_PIX_FMT_YUV420P, displayWidth,
                                       displayHeight, AV_PIX_FMT_YUV420P, kScalerFlags, nullptr,
                                       nullptr, nullptr));
     scaledWidth = width;
     scaledHeight = height;
+    reducedWidth = w;
+    reducedHeight = h;
     return scaler != nullptr;
+  }
+
+  // The planes of `picture` (the decoder's layout) halved down to the
+  // scaler's size; `planes` and `strides` describe what to scale.
+  void Reduce(const uint8_t* picture, int width, int height, const uint8_t* planes[3],
+              int strides[3]) {
+    const size_t luma = static_cast<size_t>(width) * height;
+    const size_t chroma = static_cast<size_t>(width / 2) * (height / 2);
+    planes[0] = picture;
+    planes[1] = picture + luma;
+    planes[2] = picture + luma + chroma;
+    strides[0] = width;
+    strides[1] = strides[2] = width / 2;
+    int w = width & ~1, h = height & ~1;
+    std::vector<uint8_t>* into = &reduced;
+    while (w > reducedWidth) {
+      const int hw = w / 2, hh = h / 2;
+      into->resize(static_cast<size_t>(hw) * hh * 3 / 2);
+      uint8_t* out[3] = {into->data(), into->data() + hw * hh, into->data() + hw * hh + hw * hh / 4};
+      const int outStrides[3] = {hw, hw / 2, hw / 2};
+      for (int p = 0; p < 3; ++p) {
+        const int pw = p ? hw / 2 : hw, ph = p ? hh / 2 : hh;
+        HalvePlane(planes[p], strides[p], out[p], outStrides[p], pw, ph);
+        planes[p] = out[p];
+        strides[p] = outStrides[p];
+      }
+      w = hw;
+      h = hh;
+      into = into == &reduced ? &halfway : &reduced;
+    }
   }
 
   void Stop() {
@@ -132,18 +178,15 @@ int CPreviewSurface::ShowFrame(const uint8_t* picture, int width, int height) {
       !impl_->MakeScaler(width, height))
     return 1;
   if (!impl_->scaler) return 1;
-  // The planes as the decoder lays them out: Y, then U and V of
-  // (width / 2) x (height / 2) each.
-  const size_t luma = static_cast<size_t>(width) * height;
-  const size_t chroma = static_cast<size_t>(width / 2) * (height / 2);
-  const uint8_t* source[3] = {picture, picture + luma, picture + luma + chroma};
-  const int sourceStrides[3] = {width, width / 2, width / 2};
+  const uint8_t* source[3];
+  int sourceStrides[3];
+  impl_->Reduce(picture, width, height, source, sourceStrides);
   if (SDL_LockYUVOverlay(overlay) < 0) return 1;
   // The overlay keeps its planes as Y, V, U; its planes may move between
   // locks, so they are taken at each one.
   uint8_t* destination[3] = {overlay->pixels[0], overlay->pixels[2], overlay->pixels[1]};
   const int destinationStrides[3] = {overlay->pitches[0], overlay->pitches[2], overlay->pitches[1]};
-  sws_scale(impl_->scaler.get(), source, sourceStrides, 0, height & ~1, destination,
+  sws_scale(impl_->scaler.get(), source, sourceStrides, 0, impl_->reducedHeight, destination,
             destinationStrides);
   SDL_UnlockYUVOverlay(overlay);
   SDL_DisplayYUVOverlay(overlay, &impl_->rect);

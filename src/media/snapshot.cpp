@@ -54,7 +54,7 @@ std::vector<uint8_t> EncodeBmp(const uint8_t* picture, int width, int height) {
   const int w = width & ~1, h = height & ~1;
   if (w <= 0 || h <= 0) return {};
   std::unique_ptr<SwsContext, ffmpeg::SwsFree> scaler(
-      sws_getContext(w, h, AV_PIX_FMT_YUV420P, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_ACCURATE_RND,
+      sws_getContext(w, h, AV_PIX_FMT_YUV420P, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC,
                      nullptr, nullptr, nullptr));
   if (!scaler) return {};
   const size_t luma = static_cast<size_t>(width) * height;

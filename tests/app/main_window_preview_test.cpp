@@ -201,4 +201,57 @@ TEST_F(PreviewPanelTest, RowMenuUnfoldsAPanelThatPlaysWithSoundSnapshotsAndFolds
   EXPECT_FALSE(window_->button(ids::kPrePlay)->IsShown());
 }
 
+// The transport moves the still, the slider moves the position, and a
+// click on another row stops the preview and loads that recording.
+TEST_F(PreviewPanelTest, TransportAndSliderMoveTheStillAndARowClickLoadsItsRecording) {
+  const std::string small = dir_ / "Small.avi";
+  ASSERT_TRUE(RunQuietly({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                          "testsrc2=size=160x120:rate=25", "-t", "4", "-c:v", "msmpeg4v3", small}));
+  window_->AppendRecording(small, "Small.avi", "00:00:04");
+  PumpFor(200);
+  PreviewFromRowMenu();
+  ASSERT_TRUE(PumpUntil([&] { return window_->previewPanelShown(); }));
+  MainPreview* preview = window_->preview();
+  ASSERT_TRUE(PumpUntil([&] { return preview->state() == media::kStopped; }));
+
+  auto screen = xtest::ReadBmp(folders_.skinFolder + "screen_normal.bmp");
+  ASSERT_TRUE(screen);
+  ASSERT_TRUE(PumpUntil([&] {
+    return xtest::CountDifferences(PreviewPixels(), 0, 0, *screen, 0, 0, 280, 130, 40) > 10'000;
+  })) << "no still picture in the preview";
+  const xtest::Image atStart = PreviewPixels();
+  ClickButton(ids::kPreEnd);
+  EXPECT_NEAR(preview->fraction(), 0.95, 1e-9);
+  xtest::Image atEnd;
+  EXPECT_TRUE(PumpUntil([&] {
+    atEnd = PreviewPixels();
+    return xtest::CountDifferences(atEnd, 0, 0, atStart, 0, 0, 280, 130, 40) > 2'000;
+  })) << "End shows the same still as the start";
+  ClickButton(ids::kPreBack);
+  EXPECT_NEAR(preview->fraction(), 0.90, 1e-9);
+  ClickButton(ids::kPreForward);
+  ClickButton(ids::kPreForward);
+  EXPECT_NEAR(preview->fraction(), 0.95, 1e-9) << "Forward passes the end";
+  ClickButton(ids::kPreStart);
+  EXPECT_EQ(preview->fraction(), 0.0);
+  EXPECT_TRUE(PumpUntil([&] {
+    return xtest::CountDifferences(PreviewPixels(), 0, 0, atEnd, 0, 0, 280, 130, 40) > 2'000;
+  })) << "the still at the start looks like the one at the end";
+
+  // A click in the slider's channel takes the thumb there: the middle.
+  const wxPoint slider = window_->ClientToScreen(wxPoint(533 + 141, 448 + 13));
+  Click(slider);
+  EXPECT_NEAR(preview->fraction(), 0.5, 0.03);
+
+  // Playing, then a click on the second row: stopped, and its size loaded.
+  ClickButton(ids::kPrePlay);
+  ASSERT_TRUE(PumpUntil([&] { return preview->state() == media::kPlaying; }));
+  MediaList* list = window_->mediaList();
+  const wxRect row = list->CellRect(1, 1);
+  Click(window_->mediaList()->ClientToScreen(row.GetTopLeft() + wxPoint(20, row.height / 2)));
+  ASSERT_TRUE(PumpUntil([&] { return preview->videoWidth() == 160; }));
+  EXPECT_EQ(preview->state(), media::kStopped);
+  EXPECT_EQ(preview->videoHeight(), 120);
+}
+
 }  // namespace
