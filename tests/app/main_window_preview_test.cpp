@@ -13,10 +13,12 @@
 #include "app/control_ids.h"
 #include "app/main_preview.h"
 #include "app/main_window.h"
+#include "audio/sound_test_support.h"
 #include "app/media_list.h"
 #include "main_window_fixture.h"
 #include "media/media_decoder.h"
-#include "platform/process.h"
+#include "playback_support.h"
+#include "test_media.h"
 #include "support/temp_dir.h"
 #include "ui/hover_button.h"
 
@@ -24,65 +26,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kToneHz = 1000.0;
-
-// Power of one frequency in 16-bit stereo sound, left channel (Goertzel).
-double ToneEnergy(const std::string& raw, int rate) {
-  const size_t frames = raw.size() / 4;
-  const double w = 2 * std::cos(2 * M_PI * kToneHz / rate);
-  double s1 = 0, s2 = 0;
-  for (size_t k = 0; k < frames; ++k) {
-    int16_t v;
-    std::memcpy(&v, raw.data() + k * 4, 2);
-    const double s0 = v + w * s1 - s2;
-    s2 = s1;
-    s1 = s0;
-  }
-  return frames ? (s1 * s1 + s2 * s2 - w * s1 * s2) / static_cast<double>(frames) : 0;
-}
-
-bool RunQuietly(const std::vector<std::string>& argv) {
-  platform::SpawnOptions options;
-  options.searchPath = true;
-  auto pid = platform::Spawn(argv, options);
-  if (!pid) return false;
-  auto status = platform::WaitChild(*pid, std::chrono::seconds(60));
-  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
-}
-
-// Records the default playback device's monitor to a raw file while alive.
-class MonitorRecording {
- public:
-  explicit MonitorRecording(std::string file) : file_(std::move(file)) {
-    platform::SpawnOptions options;
-    options.searchPath = true;
-    pid_ = platform::Spawn({"parec", "--device=@DEFAULT_MONITOR@", "--raw", "--format=s16le",
-                            "--rate=48000", "--channels=2", "--latency-msec=50", file_},
-                           options)
-               .value_or(-1);
-  }
-  ~MonitorRecording() { Stop(); }
-  void Stop() {
-    if (pid_ > 0) platform::EndChild(pid_, std::chrono::milliseconds(1000));
-    pid_ = -1;
-  }
-  std::string Sound() const {
-    std::ifstream in(file_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-
- private:
-  std::string file_;
-  pid_t pid_ = -1;
-};
-
 class PreviewPanelTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
     recording_ = dir_ / "Call.avi";
     // A recording like ours: MP43 pictures that move, a steady tone.
-    ASSERT_TRUE(RunQuietly({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+    ASSERT_TRUE(testmedia::Run({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
                             "testsrc2=size=320x240:rate=25", "-f", "lavfi", "-i",
                             "sine=frequency=1000:sample_rate=48000", "-t", "8", "-ac", "2",
                             "-c:v", "msmpeg4v3", "-c:a", "pcm_s16le", recording_}));
@@ -170,7 +120,7 @@ TEST_F(PreviewPanelTest, RowMenuUnfoldsAPanelThatPlaysWithSoundSnapshotsAndFolds
   })) << "no still picture in the preview";
 
   // Play: the pictures move and the default device carries the tone.
-  MonitorRecording monitor(dir_ / "monitor.raw");
+  playtest::MonitorRecording monitor;
   ClickButton(ids::kPrePlay);
   ASSERT_TRUE(PumpUntil([&] { return preview->state() == media::kPlaying; }));
   xtest::Image before = PreviewPixels();
@@ -179,9 +129,10 @@ TEST_F(PreviewPanelTest, RowMenuUnfoldsAPanelThatPlaysWithSoundSnapshotsAndFolds
   })) << "the pictures do not move";
   PumpFor(1500);  // sound to measure
   monitor.Stop();
-  const std::string sound = monitor.Sound();
-  ASSERT_GT(sound.size(), 48'000u * 4 / 2) << "the monitor recorded less than half a second";
-  EXPECT_GT(ToneEnergy(sound, 48'000), 1e6) << "the recording's tone is not on the default device";
+  ASSERT_TRUE(monitor.ok());
+  const std::vector<int16_t>& sound = monitor.sound();
+  ASSERT_GT(sound.size(), 48'000u) << "the monitor recorded less than half a second";
+  EXPECT_GT(soundtest::Energy(reinterpret_cast<const uint8_t*>(sound.data()), sound.size() * 2, 0, 1000), 1e6) << "the recording's tone is not on the default device";
 
   // Pause stops where playback was; the slider has followed it.
   ClickButton(ids::kPrePause);
@@ -205,7 +156,7 @@ TEST_F(PreviewPanelTest, RowMenuUnfoldsAPanelThatPlaysWithSoundSnapshotsAndFolds
 // click on another row stops the preview and loads that recording.
 TEST_F(PreviewPanelTest, TransportAndSliderMoveTheStillAndARowClickLoadsItsRecording) {
   const std::string small = dir_ / "Small.avi";
-  ASSERT_TRUE(RunQuietly({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+  ASSERT_TRUE(testmedia::Run({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
                           "testsrc2=size=160x120:rate=25", "-t", "4", "-c:v", "msmpeg4v3", small}));
   window_->AppendRecording(small, "Small.avi", "00:00:04");
   PumpFor(200);

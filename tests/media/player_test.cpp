@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <filesystem>
@@ -278,6 +279,26 @@ TEST_F(PlayerTest, AStuckThreadIsCutLooseAfterTheBoundedWait) {
   EXPECT_EQ(ThreadCount(), threads) << "the thread cut loose did not end";
   std::lock_guard lock(reports_.mutex);
   EXPECT_EQ(reports_.endedMs, 0) << "a thread cut loose reported";
+}
+
+// A dialog's automatic start: one post after half a second, none when the
+// dialog has gone before.
+TEST(AutoStart, PostsOnceAfterHalfASecondUnlessDestroyedFirst) {
+  std::atomic<int> posts{0};
+  std::atomic<double> postedMs{0};
+  const double from = playtest::NowMs();
+  {
+    media::AutoStart start([&] {
+      postedMs = playtest::NowMs();
+      ++posts;
+    });
+    while (posts == 0 && playtest::NowMs() < from + 3000)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(posts, 1);
+  EXPECT_NEAR(postedMs - from, 500, 100);
+  { media::AutoStart cancelled([&] { ++posts; }); }
+  EXPECT_EQ(posts, 1);
 }
 
 }  // namespace
