@@ -4,8 +4,7 @@
 // move, the video size of the loaded recording, and the snapshot of the
 // picture last shown there. The main window owns one and forwards its
 // commands; everything here runs on the window's thread.
-#include <wx/window.h>
-
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,7 +32,6 @@ class MainPreview {
   // and nothing is decoded.
   void Unfold();
   void Fold();
-  bool unfolded() const { return unfolded_; }
 
   // A row was clicked: stop what plays and load its file; state stopped.
   void Load(const std::string& file);

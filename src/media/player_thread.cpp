@@ -127,7 +127,7 @@ void Playback::Run() {
       ShowNext();
       DecodeNext();
     }
-    while (WaitForTick()) {
+    while (WaitForTick() && clock_.Healthy()) {
       ++played_;
       if (Finished()) {
         AdvancePosition();  // the end of the last picture and sound

@@ -80,7 +80,18 @@ int PreviewPlayer::position() const { return shared_->position; }
 void PreviewPlayer::SetPosition(int percent) { shared_->position = percent; }
 
 void PreviewPlayer::StartPlayback() {
-  if (shared_->state != kStopped || thread_.joinable()) return;
+  if (shared_->state != kStopped) return;
+  if (thread_.joinable()) {
+    // A playback that ended by itself is collected: it has set the state
+    // and only lets go of the sound device still. One still setting up is
+    // let be.
+    {
+      PlayerShared::Wake& wake = shared_->wake;
+      std::unique_lock lock(wake.mutex);
+      if (!wake.changed.wait_for(lock, kStopStep, [&] { return wake.finished; })) return;
+    }
+    thread_.join();
+  }
   {
     std::lock_guard lock(shared_->wake.mutex);
     shared_->wake.tick = shared_->wake.stop = shared_->wake.finished = false;

@@ -45,10 +45,18 @@ class SoundClockImpl {
   bool Start();
   unsigned PlayCursor() const;
   void Write(const uint8_t* bytes, unsigned index);
+  bool Healthy() const {
+    Connection::Lock lock(*connection_);
+    return stream_ && connection_->Alive() && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_.get()));
+  }
 
  private:
-  static void OnState(pa_stream*, void* self) {
-    Connection::Wake(static_cast<SoundClockImpl*>(self)->connection_.get());
+  static void OnState(pa_stream* s, void* self) {
+    auto* me = static_cast<SoundClockImpl*>(self);
+    Connection::Wake(me->connection_.get());
+    // The player waits for ticks that will not come: wake it to see why.
+    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s)) && me->started_ && me->segmentPlayed_)
+      me->segmentPlayed_();
   }
   static void OnWrite(pa_stream*, size_t, void* self) {
     static_cast<SoundClockImpl*>(self)->HandOver();
@@ -180,6 +188,8 @@ int CSoundClock::WriteSegment(const uint8_t* bytes, unsigned index) {
   impl_->Write(bytes, index);
   return 1;
 }
+
+bool CSoundClock::Healthy() const { return impl_ && impl_->Healthy(); }
 
 void CSoundClock::Close() {
   impl_.reset();

@@ -30,8 +30,9 @@ class CSoundClock {
 
   // 16-bit sound of `channels` (1 or 2) at `sampleRate`, `clockRate` ticks
   // a second, each segment (sampleRate / clockRate) frames. `segmentPlayed`
-  // must only wake whoever waits for it. 1 on success, 0 when no sound
-  // server or device takes the stream.
+  // must only wake whoever waits for it; it also runs once when the device
+  // or the server goes away, after which Healthy() is false. 1 on success,
+  // 0 when no sound server or device takes the stream.
   int Open(std::function<void()> segmentPlayed, int sampleRate, int clockRate, int channels);
   // Plays from the buffer's start, looping; the buffer starts silent.
   int Start();
@@ -40,6 +41,8 @@ class CSoundClock {
   // Copies one segment of `segmentBytes()` into segment `index` (0..3).
   int WriteSegment(const uint8_t* bytes, unsigned index);
   void Close();
+  // False once the stream has failed: no more ticks will come.
+  bool Healthy() const;
 
   unsigned segmentBytes() const { return segmentBytes_; }
   unsigned bufferBytes() const { return segmentBytes_ * kSegments; }

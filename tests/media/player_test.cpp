@@ -183,6 +183,12 @@ TEST_F(PlayerTest, PicturesWithoutSoundPlayOnSilenceToTheirEnd) {
     }
   EXPECT_GT(hi, 0);
   EXPECT_GT(hi - lo, 0.5);
+  // Played to its end, it plays again.
+  ASSERT_TRUE(WaitStopped(1000));
+  reports_.startedMs = 0;
+  player_->SetPosition(0);
+  player_->StartPlayback();
+  EXPECT_TRUE(reports_.WaitStarted(3000)) << "a second playback did not start";
 }
 
 TEST_F(PlayerTest, StartsAtItsPositionAndShowsStills) {
