@@ -91,6 +91,9 @@ class PreviewPlayer {
   // The position is left where playback was: what Stop and Pause do with it
   // is the owner's rule. Nothing happens while no thread runs.
   void StopPlayback();
+  // The same wait as StopPlayback: Pause and Stop differ only in what the
+  // owner then does with the position (a dialog's own rule).
+  void PausePlayback() { StopPlayback(); }
   // Stops playback if it runs, then decodes three pictures at `percent` and
   // shows the third after the picture hook (only with still preview on).
   void ShowStill(int percent);
