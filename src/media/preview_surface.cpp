@@ -61,7 +61,6 @@ class PreviewSurfaceImpl {
   OverlayPtr overlay;
   SwsPtr scaler;
   SDL_Rect rect{0, 0, 0, 0};
-  int sourceWidth = 0, sourceHeight = 0;
   int scaledWidth = 0, scaledHeight = 0;  // the picture size the scaler was made for
   int reducedWidth = 0, reducedHeight = 0;  // what that picture is halved to first
   std::vector<uint8_t> reduced;             // the halved picture
@@ -153,8 +152,6 @@ int CPreviewSurface::Create(unsigned long nativeWindow, int sourceWidth, int sou
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) return 0;
   }
   impl_->started = true;
-  impl_->sourceWidth = sourceWidth;
-  impl_->sourceHeight = sourceHeight;
   impl_->displayWidth = displayWidth;
   impl_->displayHeight = displayHeight;
   impl_->rect = SDL_Rect{0, 0, static_cast<Uint16>(displayWidth), static_cast<Uint16>(displayHeight)};

@@ -45,7 +45,6 @@ class CSoundClock {
   bool Healthy() const;
 
   unsigned segmentBytes() const { return segmentBytes_; }
-  unsigned bufferBytes() const { return segmentBytes_ * kSegments; }
 
  private:
   std::unique_ptr<SoundClockImpl> impl_;
