@@ -1,5 +1,7 @@
 #include "app/media_list_model.h"
 
+#include <cstdio>
+
 #include <algorithm>
 
 namespace {
@@ -39,8 +41,33 @@ size_t MediaListModel::AppendRecording(const std::string& fullPath, const std::s
   item.duration = duration;
   item.fullPath = fullPath;
   item.fileName = fileName;
+  // Zeros would mean an empty crop rectangle, a grey picture and silence.
+  item.trimEndFraction = 1.0;
+  item.cropRight = 320;
+  item.cropBottom = 240;
+  item.contrast = 100;
+  item.volume = 100;
   items_.Append(item);
   return items_.size() - 1;
+}
+
+void MediaListModel::SetSourceLength(size_t index, double seconds) {
+  MediaItem& item = items_[index];
+  // A length the file cannot tell (or a nonsense one) is no length: the
+  // trim tool then shows zeros and stores nothing that divides by it.
+  if (!(seconds > 0.0) || seconds > 24.0 * 3600.0 * 20) seconds = 0.0;
+  item.sourceSeconds = seconds;
+  item.spanStart = 0;
+  item.spanEnd = static_cast<int32_t>(seconds * 1000.0);
+  item.trimStart = item.spanStart;
+  item.trimEnd = item.spanEnd;
+  item.trimStartFraction = 0.0;
+  item.trimEndFraction = 1.0;
+  item.trimSeconds = seconds;
+  const int whole = static_cast<int>(seconds);
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", whole / 3600, whole % 3600 / 60, whole % 60);
+  item.trimText = text;
 }
 
 bool MediaListModel::DeleteRows(std::vector<int> rows) {

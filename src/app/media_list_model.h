@@ -13,10 +13,10 @@
 // order and the starting values (every number 0, every string empty) matter.
 struct MediaItem {
   int32_t checked = 0;        // row check box: 1 checked, 0 unchecked
-  double sourceSeconds = 0;   // source length read by the trim tool; nothing sets it
+  double sourceSeconds = 0;   // source length in seconds, read by the trim tool
   std::string duration;       // "%02d:%02d:%02d" elapsed time when the recording stopped
-  int32_t spanStart = 0;      // whole range the trim tool interpolates between;
-  int32_t spanEnd = 0;        //   nothing sets it
+  int32_t spanStart = 0;      // whole range the trim tool interpolates between,
+  int32_t spanEnd = 0;        //   in milliseconds
   int32_t trimStart = 0;
   int32_t trimEnd = 0;
   double trimSeconds = 0;
@@ -76,9 +76,15 @@ class MediaListModel {
   MediaItem& at(size_t index) { return items_[index]; }
 
   // The stop path: a new record, checked, with the file and its length.
+  // Its edit values start neutral (whole picture, whole length, contrast and
+  // volume 100), so a tool opened on it shows the recording as it is.
   // Returns the new row's index.
   size_t AppendRecording(const std::string& fullPath, const std::string& fileName,
                          const std::string& duration);
+  // The recording's real length as its file tells it (0 when unknown): the
+  // trim tool's duration and its span, 0 to the length in milliseconds,
+  // with the trim covering all of it.
+  void SetSourceLength(size_t index, double seconds);
 
   // Removes the records of the given rows (any order, duplicates allowed),
   // keeping the others in order. Returns true when the list is now empty.

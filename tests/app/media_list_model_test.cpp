@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <tuple>
+
 #include "app/media_list_model.h"
 
 namespace {
@@ -122,4 +125,25 @@ TEST(MediaListModel, HeaderBoxIsCheckedExactlyWhenEveryRowIsAndSetsAllRows) {
   m.OnHeaderChecked(true);
   EXPECT_TRUE(m.AllChecked());
   EXPECT_FALSE(MediaListModel().AllChecked());
+}
+
+TEST(MediaListModel, ARecordingStartsNeutralAndItsFileLengthSetsTheTrimSpan) {
+  MediaListModel m;
+  m.AppendRecording("/o/a.avi", "a.avi", "00:01:00");
+  const MediaItem& item = m.items()[0];
+  EXPECT_EQ(item.trimEndFraction, 1.0);
+  EXPECT_EQ(std::tie(item.cropRight, item.cropBottom, item.contrast, item.volume),
+            std::make_tuple(320, 240, 100, 100));
+  m.SetSourceLength(0, 61.5);
+  EXPECT_EQ(item.sourceSeconds, 61.5);
+  EXPECT_EQ(std::tie(item.spanStart, item.spanEnd, item.trimStart, item.trimEnd),
+            std::make_tuple(0, 61500, 0, 61500));
+  EXPECT_EQ(item.trimText, "00:01:01");
+  // A length the file cannot tell is no length: nothing to divide by later.
+  for (double bad : {0.0, -3.0, std::nan("")}) {
+    m.SetSourceLength(0, bad);
+    EXPECT_EQ(item.sourceSeconds, 0.0);
+    EXPECT_EQ(item.spanEnd, 0);
+    EXPECT_EQ(item.trimText, "00:00:00");
+  }
 }
