@@ -1,6 +1,10 @@
 #include "edit/picture_effects.h"
 
 #include <algorithm>
+#include <atomic>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 #include <cstring>
 #include <limits>
 
@@ -26,18 +30,57 @@ double ContrastFactor(int32_t contrast) { return static_cast<float>(contrast * 0
 
 uint8_t Invert(uint8_t v) { return static_cast<uint8_t>(255 - v); }
 
-// One look-up per byte; eight bytes travel in and out as one word, which
-// halves the memory operations of a byte loop.
-void MapPlane(const ByteTable& table, const uint8_t* in, uint8_t* out, size_t count) {
+// One look-up per byte. Eight bytes come in as one word and go out one by
+// one: a third fewer loads than a byte loop, and no chain of shifts to
+// assemble the result (which costs more than it saves).
+void MapPlaneWords(const ByteTable& t, const uint8_t* in, uint8_t* out, size_t count) {
   size_t i = 0;
   for (; i + 8 <= count; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, in + i, 8);
-    uint64_t mapped = 0;
-    for (int k = 0; k < 8; ++k) mapped |= uint64_t{table[(word >> (8 * k)) & 0xFF]} << (8 * k);
-    std::memcpy(out + i, &mapped, 8);
+    uint64_t w;
+    std::memcpy(&w, in + i, 8);
+    out[i] = t[w & 0xFF];
+    out[i + 1] = t[(w >> 8) & 0xFF];
+    out[i + 2] = t[(w >> 16) & 0xFF];
+    out[i + 3] = t[(w >> 24) & 0xFF];
+    out[i + 4] = t[(w >> 32) & 0xFF];
+    out[i + 5] = t[(w >> 40) & 0xFF];
+    out[i + 6] = t[(w >> 48) & 0xFF];
+    out[i + 7] = t[w >> 56];
   }
-  for (; i < count; ++i) out[i] = table[in[i]];
+  for (; i < count; ++i) out[i] = t[in[i]];
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Where the processor has byte permutes over 128 bytes, the whole table sits
+// in four registers and 64 samples take two permutes and a blend: the pass
+// is then bound by memory, not by look-ups.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void MapPlaneVbmi(
+    const ByteTable& t, const uint8_t* in, uint8_t* out, size_t count) {
+  const __m512i t0 = _mm512_loadu_si512(t.data()), t1 = _mm512_loadu_si512(t.data() + 64);
+  const __m512i t2 = _mm512_loadu_si512(t.data() + 128), t3 = _mm512_loadu_si512(t.data() + 192);
+  size_t i = 0;
+  for (; i + 64 <= count; i += 64) {
+    const __m512i index = _mm512_loadu_si512(in + i);
+    const __m512i low = _mm512_permutex2var_epi8(t0, index, t1);
+    const __m512i high = _mm512_permutex2var_epi8(t2, index, t3);
+    _mm512_storeu_si512(out + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high));
+  }
+  MapPlaneWords(t, in + i, out + i, count - i);
+}
+
+bool HasVbmi() {
+  static const bool has = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
+  return has;
+}
+#endif
+
+std::atomic<bool> g_widePermutes{true};
+
+void MapPlane(const ByteTable& t, const uint8_t* in, uint8_t* out, size_t count) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (g_widePermutes.load(std::memory_order_relaxed) && HasVbmi()) return MapPlaneVbmi(t, in, out, count);
+#endif
+  MapPlaneWords(t, in, out, count);
 }
 
 bool IsIdentity(const ByteTable& table) {
@@ -47,6 +90,8 @@ bool IsIdentity(const ByteTable& table) {
 }
 
 }  // namespace
+
+void UseWidePermutes(bool on) { g_widePermutes = on; }
 
 uint8_t EffectLuma(const EffectSettings& s, int y) {
   if (PictureNeutral(s)) return static_cast<uint8_t>(y);

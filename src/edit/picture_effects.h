@@ -41,6 +41,10 @@ EffectTables BuildEffectTables(const EffectSettings& settings);
 void ApplyPictureEffects(const EffectSettings& settings, const uint8_t* in, uint8_t* out,
                          int width, int height);
 
+// On by default: the picture hook uses the processor's wide byte permutes
+// where it has them. Off gives the portable path (tests compare the two).
+void UseWidePermutes(bool on);
+
 // In place: s becomes trunc(s x volume x 0.01), saturated to 16 bits.
 void ApplyVolume(int32_t volume, int16_t* samples, int count);
 

@@ -108,7 +108,9 @@ TEST(PictureEffects, EdgeBytesOnDecodedPictures) {
 }
 
 TEST(PictureEffects, TablesGiveTheSameBytesAsThePerSampleRules) {
+  for (const bool wide : {true, false})
   for (const media::DecodedFrame& f : {Pattern(), Bands()}) {
+    edit::UseWidePermutes(wide);
     for (int effect = 0; effect <= 2; ++effect)
       for (int b = -100; b <= 100; b += 40)
         for (int c = 0; c <= 200; c += 35)
@@ -122,6 +124,7 @@ TEST(PictureEffects, TablesGiveTheSameBytesAsThePerSampleRules) {
     edit::ApplyPictureEffects(set, inPlace.data(), inPlace.data(), f.width, f.height);
     EXPECT_EQ(inPlace, Reference(set, f.data, f.width, f.height));
   }
+  edit::UseWidePermutes(true);
 }
 
 TEST(SoundEffects, VolumeTruncatesTowardZeroAndSaturatesAbove100) {
