@@ -11,8 +11,8 @@
 //   effects_bench FILE   (bench/run_effects_bench.sh makes one)
 
 #include <algorithm>
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -62,7 +62,8 @@ Pictures Decode(const std::string& file) {
     if (decoder.DecodeVideoFrame(frame.get()) == 1) {
       out.width = frame->width;
       out.height = frame->height;
-      const size_t bytes = size_t(out.width) * out.height + 2 * size_t(out.width / 2) * (out.height / 2);
+      const size_t bytes =
+          size_t(out.width) * out.height + 2 * size_t(out.width / 2) * (out.height / 2);
       out.planes.emplace_back(frame->data.begin(), frame->data.begin() + bytes);
     } else if (decoder.VideoEnded()) {
       break;
@@ -108,7 +109,8 @@ bool MakeGraph(const std::string& filters, int width, int height, int threads, G
   outputs->filter_ctx = g->source;
   inputs->name = av_strdup("out");
   inputs->filter_ctx = g->sink;
-  const int parsed = avfilter_graph_parse_ptr(g->graph.get(), filters.c_str(), &inputs, &outputs, nullptr);
+  const int parsed =
+      avfilter_graph_parse_ptr(g->graph.get(), filters.c_str(), &inputs, &outputs, nullptr);
   avfilter_inout_free(&inputs);
   avfilter_inout_free(&outputs);
   return parsed >= 0 && avfilter_graph_config(g->graph.get(), nullptr) >= 0;
@@ -167,7 +169,8 @@ int main(int argc, char** argv) {
   }
   const int count = int(pictures.planes.size());
   std::vector<uint8_t> out(pictures.planes[0].size());
-  const edit::EffectSettings effects{.effect = 2, .brightness = 20, .contrast = 130, .saturation = 40};
+  const edit::EffectSettings effects{
+      .effect = 2, .brightness = 20, .contrast = 130, .saturation = 40};
   const double ours = Time(count, [&](int i) {
     edit::ApplyPictureEffects(effects, pictures.planes[i].data(), out.data(), pictures.width,
                               pictures.height);
@@ -194,9 +197,13 @@ int main(int argc, char** argv) {
   std::printf("  eq + negate, one thread:        %6.3f ms per picture\n", negate);
   std::printf("  eq + hue, one thread:           %6.3f ms per picture\n", hue);
   std::printf("  eq + negate, library's threads: %6.3f ms per picture\n", negateThreads);
-  std::printf("  effects hook (all non-neutral): %6.3f ms per picture  ratio %.2f (eq+negate) %.2f (eq+hue) %.2f (threaded)\n",
-              ours, ours / negate, ours / hue, ours / negateThreads);
-  std::printf("  crop overlay hook:              %6.3f ms per picture  ratio %.2f (eq+negate) %.2f (eq+hue)\n",
-              crop, crop / negate, crop / hue);
+  std::printf(
+      "  effects hook (all non-neutral): %6.3f ms per picture  ratio %.2f (eq+negate) %.2f "
+      "(eq+hue) %.2f (threaded)\n",
+      ours, ours / negate, ours / hue, ours / negateThreads);
+  std::printf(
+      "  crop overlay hook:              %6.3f ms per picture  ratio %.2f (eq+negate) %.2f "
+      "(eq+hue)\n",
+      crop, crop / negate, crop / hue);
   return 0;
 }

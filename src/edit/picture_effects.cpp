@@ -54,8 +54,10 @@ void MapPlaneWords(const ByteTable& t, const uint8_t* in, uint8_t* out, size_t c
 // Where the processor has byte permutes over 128 bytes, the whole table sits
 // in four registers and 64 samples take two permutes and a blend: the pass
 // is then bound by memory, not by look-ups.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void MapPlaneVbmi(
-    const ByteTable& t, const uint8_t* in, uint8_t* out, size_t count) {
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void MapPlaneVbmi(const ByteTable& t,
+                                                                         const uint8_t* in,
+                                                                         uint8_t* out,
+                                                                         size_t count) {
   const __m512i t0 = _mm512_loadu_si512(t.data()), t1 = _mm512_loadu_si512(t.data() + 64);
   const __m512i t2 = _mm512_loadu_si512(t.data() + 128), t3 = _mm512_loadu_si512(t.data() + 192);
   size_t i = 0;
@@ -69,7 +71,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void MapPlaneVbmi(
 }
 
 bool HasVbmi() {
-  static const bool has = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
+  static const bool has =
+      __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
   return has;
 }
 #endif
@@ -78,7 +81,8 @@ std::atomic<bool> g_widePermutes{true};
 
 void MapPlane(const ByteTable& t, const uint8_t* in, uint8_t* out, size_t count) {
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (g_widePermutes.load(std::memory_order_relaxed) && HasVbmi()) return MapPlaneVbmi(t, in, out, count);
+  if (g_widePermutes.load(std::memory_order_relaxed) && HasVbmi())
+    return MapPlaneVbmi(t, in, out, count);
 #endif
   MapPlaneWords(t, in, out, count);
 }
@@ -124,8 +128,8 @@ EffectTables BuildEffectTables(const EffectSettings& s) {
   return tables;
 }
 
-void ApplyPictureEffects(const EffectSettings& settings, const uint8_t* in, uint8_t* out,
-                         int width, int height) {
+void ApplyPictureEffects(const EffectSettings& settings, const uint8_t* in, uint8_t* out, int width,
+                         int height) {
   if (width <= 0 || height <= 0) return;
   const size_t lumaBytes = static_cast<size_t>(width) * height;
   // Both chroma planes, (width / 2) x (height / 2) each: the decoder's layout.
@@ -152,8 +156,8 @@ void ApplyVolume(int32_t volume, int16_t* samples, int count) {
   for (int i = 0; i < count; ++i) {
     // Above 100 % a loud sample leaves the 16-bit range: it is held at the
     // range's edge (clipping) rather than wrapped into a sign-flipped click.
-    const double scaled = std::clamp(static_cast<double>(samples[i]) * volume *
-                                         static_cast<double>(kPercent), kLow, kHigh);
+    const double scaled = std::clamp(
+        static_cast<double>(samples[i]) * volume * static_cast<double>(kPercent), kLow, kHigh);
     samples[i] = static_cast<int16_t>(scaled);
   }
 }

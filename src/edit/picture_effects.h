@@ -11,11 +11,11 @@ namespace edit {
 enum class ColourEffect : int32_t { None = 0, Gray = 1, Negative = 2 };
 
 struct EffectSettings {
-  int32_t effect = 0;        // ColourEffect as stored
-  int32_t brightness = 0;    // -100 .. +100
-  int32_t contrast = 100;    // percent, 0 .. 200
-  int32_t saturation = 0;    // -100 .. +100
-  int32_t volume = 100;      // percent, 0 .. 200
+  int32_t effect = 0;      // ColourEffect as stored
+  int32_t brightness = 0;  // -100 .. +100
+  int32_t contrast = 100;  // percent, 0 .. 200
+  int32_t saturation = 0;  // -100 .. +100
+  int32_t volume = 100;    // percent, 0 .. 200
   bool operator==(const EffectSettings&) const = default;
 };
 
@@ -38,8 +38,8 @@ EffectTables BuildEffectTables(const EffectSettings& settings);
 
 // From `in` to `out` (may be the same buffer): the Y plane of width x height
 // bytes, then the U and V planes of (width / 2) x (height / 2) bytes each.
-void ApplyPictureEffects(const EffectSettings& settings, const uint8_t* in, uint8_t* out,
-                         int width, int height);
+void ApplyPictureEffects(const EffectSettings& settings, const uint8_t* in, uint8_t* out, int width,
+                         int height);
 
 // On by default: the picture hook uses the processor's wide byte permutes
 // where it has them. Off gives the portable path (tests compare the two).

@@ -30,7 +30,7 @@ struct SkinSliderGeometry {
   static constexpr int kThumbRectWidth = 11;
   static constexpr int kThumbRectHeight = 20;
 
-  int width = 0, height = 0;            // control client size
+  int width = 0, height = 0;  // control client size
   int minimum = 0, maximum = 100;
   int channelHeight = kDefaultChannelHeight;
   int thumbBitmapWidth = 0, thumbBitmapHeight = 0;  // 0: round thumb

@@ -43,8 +43,8 @@ std::vector<uint8_t> Reference(const EffectSettings& s, std::vector<uint8_t> p, 
     const float c = float(s.contrast * 0.01), b = float(s.brightness);
     uint8_t table[256];
     for (int v = 0; v < 256; ++v)
-      table[v] = uint8_t(std::clamp(int((v - 128) * (s.saturation + 100) * double(c) *
-                                        double(0.01f) + 128.5), 0, 255));
+      table[v] = uint8_t(std::clamp(
+          int((v - 128) * (s.saturation + 100) * double(c) * double(0.01f) + 128.5), 0, 255));
     for (size_t i = 0; i < luma; ++i) {
       double y = (p[i] - 128) * double(c) + b;
       p[i] = uint8_t(int(std::clamp(y, -112.0, 112.0) + 128));
@@ -100,7 +100,8 @@ TEST(PictureEffects, EdgeBytesOnDecodedPictures) {
   };
   EXPECT_EQ(chromaOf(Apply({.brightness = 55}, pattern)), chromaIn);
   const std::vector<uint8_t> flat(chromaIn.size(), 128);
-  for (int c : {0, 100, 200}) EXPECT_EQ(chromaOf(Apply({.contrast = c, .saturation = -100}, pattern)), flat);
+  for (int c : {0, 100, 200})
+    EXPECT_EQ(chromaOf(Apply({.contrast = c, .saturation = -100}, pattern)), flat);
   EXPECT_EQ(chromaOf(Apply({.contrast = 0}, pattern)), flat);
   out = Apply({.effect = 1}, pattern);
   EXPECT_EQ(chromaOf(out), flat);
@@ -109,21 +110,22 @@ TEST(PictureEffects, EdgeBytesOnDecodedPictures) {
 
 TEST(PictureEffects, TablesGiveTheSameBytesAsThePerSampleRules) {
   for (const bool wide : {true, false})
-  for (const media::DecodedFrame& f : {Pattern(), Bands()}) {
-    edit::UseWidePermutes(wide);
-    for (int effect = 0; effect <= 2; ++effect)
-      for (int b = -100; b <= 100; b += 40)
-        for (int c = 0; c <= 200; c += 35)
-          for (int s = -100; s <= 100; s += 45) {
-            const EffectSettings set{.effect = effect, .brightness = b, .contrast = c, .saturation = s};
-            ASSERT_EQ(Apply(set, f), Reference(set, f.data, f.width, f.height))
-                << effect << " " << b << " " << c << " " << s;
-          }
-    std::vector<uint8_t> inPlace = f.data;  // the player hands it one buffer too
-    const EffectSettings set{.effect = 2, .brightness = 20, .contrast = 150, .saturation = 30};
-    edit::ApplyPictureEffects(set, inPlace.data(), inPlace.data(), f.width, f.height);
-    EXPECT_EQ(inPlace, Reference(set, f.data, f.width, f.height));
-  }
+    for (const media::DecodedFrame& f : {Pattern(), Bands()}) {
+      edit::UseWidePermutes(wide);
+      for (int effect = 0; effect <= 2; ++effect)
+        for (int b = -100; b <= 100; b += 40)
+          for (int c = 0; c <= 200; c += 35)
+            for (int s = -100; s <= 100; s += 45) {
+              const EffectSettings set{
+                  .effect = effect, .brightness = b, .contrast = c, .saturation = s};
+              ASSERT_EQ(Apply(set, f), Reference(set, f.data, f.width, f.height))
+                  << effect << " " << b << " " << c << " " << s;
+            }
+      std::vector<uint8_t> inPlace = f.data;  // the player hands it one buffer too
+      const EffectSettings set{.effect = 2, .brightness = 20, .contrast = 150, .saturation = 30};
+      edit::ApplyPictureEffects(set, inPlace.data(), inPlace.data(), f.width, f.height);
+      EXPECT_EQ(inPlace, Reference(set, f.data, f.width, f.height));
+    }
   edit::UseWidePermutes(true);
 }
 
