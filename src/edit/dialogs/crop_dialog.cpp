@@ -122,7 +122,11 @@ CropDialog::CropDialog(wxWindow* parent, const std::string& skinLittleFolder,
   }
 }
 
-CropDialog::~CropDialog() = default;
+CropDialog::~CropDialog() {
+  // The player goes before the windows it draws in; a field losing the
+  // focus while they are torn down must find no player to show stills with.
+  player_.reset();
+}
 
 void CropDialog::BuildControls(const std::string& skinResFolder) {
   preview_ = new PreviewWindow(this, kPreview, wxPoint(kPreviewX, kPreviewY),
@@ -245,7 +249,7 @@ void CropDialog::DrawOutline() {
 
 void CropDialog::TakeEdgeText(Edge edge) {
   const std::string text = edgeEdit(edge)->GetValue().utf8_string();
-  if (text == model_.Text(edge)) return;  // nothing typed: the mode stays
+  if (!player_ || text == model_.Text(edge)) return;  // nothing typed: the mode stays
   model_.SetEdgeText(edge, text);
   RectChanged();
 }
