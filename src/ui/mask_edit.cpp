@@ -69,6 +69,14 @@ void CMaskEdit::OnChar(wxKeyEvent& event) {
 }
 
 void CMaskEdit::OnKeyDown(wxKeyEvent& event) {
+  const int key = event.GetUnicodeKey();
+  if (maskOn_ && key >= 32 && key != 127 && !event.ControlDown() && !event.AltDown()) {
+    // The toolkit deletes a selection before it hands the typed character
+    // on; the field overwrites instead, so the selection goes first.
+    long from = 0, to = 0;
+    GetSelection(&from, &to);
+    if (from != to) SetSelection(from, from);
+  }
   switch (event.GetKeyCode()) {
     case WXK_INSERT: case WXK_NUMPAD_INSERT: case WXK_DELETE: case WXK_NUMPAD_DELETE:
       // Deleting would shift the literals; the field always overwrites.
