@@ -27,8 +27,9 @@ SkinnedDialog::SkinnedDialog(wxWindow* parent, const wxString& title, const wxSi
     : wxDialog(parent, wxID_ANY, title, wxDefaultPosition, size,
                wxBORDER_NONE | wxFRAME_SHAPED | wxCLIP_CHILDREN),
       skinFolder_(std::move(skinFolder)) {
+  // The size comes with the window: setting the client size again before
+  // the window is shown leaves it 1 x 1 on this toolkit.
   SetBackgroundStyle(wxBG_STYLE_PAINT);
-  SetClientSize(size);
   background_ = LoadSkinBitmap(skinFolder_ + background);
   drag_ = std::make_unique<BackgroundDrag>(this);
   Bind(wxEVT_PAINT, &SkinnedDialog::OnPaint, this);
