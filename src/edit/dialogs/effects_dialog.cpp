@@ -125,7 +125,8 @@ void CEffectDlg::BuildControls(const std::string& skinResFolder) {
   AddButton(kCancel, "cancel", wxRect(490, 406, 97, 30));
   AddButton(kClose, "close", wxRect(570, 4, 21, 19));
 
-  effectList_ = new wxChoice(this, kEffect, wxPoint(360, 65), wxSize(200, 20));
+  // The list keeps the toolkit's own height: at 20 pixels its text is cut off.
+  effectList_ = new wxChoice(this, kEffect, wxPoint(360, 65), wxSize(200, -1));
   for (const char* name : kEffectNames) effectList_->Append(name);
   effectList_->SetSelection(0);
 
