@@ -36,14 +36,18 @@ inline constexpr int kPreEnd = 1024;
 inline constexpr int kPrePause = 1046;
 inline constexpr int kSnapshot = 1039;
 inline constexpr int kOpenSnap = 1040;
+// The output-format selector and its choices (resolution, video and audio
+// bit rate) that the output settings set, and the picture fit.
 inline constexpr int kProfile = 1011;
-inline constexpr int kCombo1014 = 1014;
+inline constexpr int kResolution = 1014;
 inline constexpr int kZoomMode = 1036;
-inline constexpr int kCombo1034 = 1034;
-inline constexpr int kCombo1035 = 1035;
+inline constexpr int kVideoBitrate = 1034;
+inline constexpr int kAudioBitrate = 1035;
 inline constexpr int kProgress = 1018;
 inline constexpr int kHelp = 1005;
 // The preview panel's position slider and the recordings row menu.
 inline constexpr int kPreviewSlider = 1025;
 inline constexpr int kMenuPreview = 1101;
+// The row menu's other items carry the commands they run: kTrim, kCrop,
+// kEffect, kSetting, kSnapshot, kOpenSnap, kDelete, kClear.
 }  // namespace ids

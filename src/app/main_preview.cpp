@@ -98,6 +98,12 @@ void MainPreview::RecreateSurface() {
     std::fprintf(stderr, "murmurant: the preview surface could not be set up\n");
 }
 
+void MainPreview::ReturnFromDialog() {
+  RecreateSurface();
+  area_->Refresh();
+  ShowStillHere();
+}
+
 void MainPreview::Load(const std::string& file) {
   player_->StopPlayback();
   player_->SetFile(file);

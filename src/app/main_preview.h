@@ -59,6 +59,9 @@ class MainPreview {
   // Before an edit dialog takes the process's one surface, and after.
   void ReleaseSurface();
   void RecreateSurface();
+  // After an edit dialog closed: the surface again, and the still where the
+  // preview was.
+  void ReturnFromDialog();
 
  private:
   void MoveTo(double fraction);

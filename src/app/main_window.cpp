@@ -87,6 +87,19 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_BUTTON(ids::kClear, MainWindow::OnClearList)
   EVT_SKINLIST_RCLICK(ids::kList, MainWindow::OnListRightClick)
   EVT_MENU(ids::kMenuPreview, MainWindow::OnMenuPreview)
+  EVT_BUTTON(ids::kTrim, MainWindow::OnTrim)
+  EVT_BUTTON(ids::kCrop, MainWindow::OnCrop)
+  EVT_BUTTON(ids::kEffect, MainWindow::OnEffect)
+  EVT_BUTTON(ids::kSetting, MainWindow::OnSetting)
+  EVT_COMBOBOX(ids::kProfile, MainWindow::OnProfileChosen)
+  EVT_MENU(ids::kTrim, MainWindow::OnTrim)
+  EVT_MENU(ids::kCrop, MainWindow::OnCrop)
+  EVT_MENU(ids::kEffect, MainWindow::OnEffect)
+  EVT_MENU(ids::kSetting, MainWindow::OnSetting)
+  EVT_MENU(ids::kSnapshot, MainWindow::OnSnapshot)
+  EVT_MENU(ids::kOpenSnap, MainWindow::OnOpenSnapshotFolder)
+  EVT_MENU(ids::kDelete, MainWindow::OnDeleteSelected)
+  EVT_MENU(ids::kClear, MainWindow::OnClearList)
   EVT_BUTTON(ids::kPreStart, MainWindow::OnPreviewCommand)
   EVT_BUTTON(ids::kPreBack, MainWindow::OnPreviewCommand)
   EVT_BUTTON(ids::kPrePlay, MainWindow::OnPreviewCommand)
@@ -124,6 +137,7 @@ bool MainWindow::OnInitDialog() {
   // 4. Editing tools start from their defaults.
   cropSettings_ = {0, 0, 320, 240, 128, 0, 0};
   effectSettings_ = {0, 0, 100, 0, 100};
+  FillProfileSelector();
   // 5. Skin and lay out every control; the window takes its shape and place.
   SkinControls();
   SetPosition(wxPoint(0, 0));
@@ -188,10 +202,10 @@ void MainWindow::CreateControls() {
                                wxTE_READONLY | wxBORDER_SIMPLE);
   // The output-profile choices, created hidden at their places.
   const std::pair<int, wxPoint> combos[] = {{ids::kProfile, {90, 470}},
-                                            {ids::kCombo1014, {605, 325}},
+                                            {ids::kResolution, {605, 325}},
                                             {ids::kZoomMode, {605, 350}},
-                                            {ids::kCombo1034, {605, 375}},
-                                            {ids::kCombo1035, {605, 400}}};
+                                            {ids::kVideoBitrate, {605, 375}},
+                                            {ids::kAudioBitrate, {605, 400}}};
   for (const auto& [id, pos] : combos) {
     auto* combo = new wxComboBox(this, id, "", pos, wxSize(150, -1), 0, nullptr, wxCB_READONLY);
     if (id == ids::kZoomMode) {
@@ -272,6 +286,13 @@ void MainWindow::OnCharHook(wxKeyEvent& event) {
   if (event.GetKeyCode() == WXK_ESCAPE || event.GetKeyCode() == WXK_RETURN ||
       event.GetKeyCode() == WXK_NUMPAD_ENTER)
     return;
+  // Delete in the recordings list removes the selected rows.
+  if (event.GetKeyCode() == WXK_DELETE && list_->IsShown() && wxWindow::FindFocus() &&
+      (wxWindow::FindFocus() == list_ || list_->IsDescendant(wxWindow::FindFocus()))) {
+    wxCommandEvent remove(wxEVT_BUTTON, ids::kDelete);
+    OnDeleteSelected(remove);
+    return;
+  }
   event.Skip();
 }
 

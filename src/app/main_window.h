@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,8 +20,11 @@
 
 #include "app/app_folders.h"
 #include "app/hot_key_table.h"
+#include "app/media_list_model.h"
 #include "audio/call_audio.h"
 #include "audio/device_routing.h"
+#include "edit/dialogs/dialog_player.h"
+#include "edit/format_profiles.h"
 #include "platform/x11_messaging.h"
 
 class BackgroundDrag;
@@ -34,6 +38,7 @@ class PreviewWindow;
 class CBitmapSliderStatic;
 class StartupRepair;
 class wxTextCtrl;
+class wxComboBox;
 namespace platform { class GlibMessagePump; }
 namespace skype { class SkypeLink; }
 namespace platform { class GlobalHotKeys; class GlibFdWatch; }
@@ -203,6 +208,32 @@ class MainWindow : public wxFrame {
   CBitmapSliderStatic* previewSlider_ = nullptr;
   std::unique_ptr<MainPreview> preview_;
   wxBitmap panelBackground_;
+
+  // The edit tools (main_window_edit.cpp), run modally on the selected
+  // recording, and the output settings over the format profiles.
+ public:
+  // The output-format selector and its three choice selectors.
+  wxComboBox* selector(int id) const;
+  edit::OutputChoices outputChoices() const;
+ private:
+  struct EditTarget {
+    int row = -1;  // -1: no recording selected
+    MediaItem item;
+    edit::PreviewSource source;
+  };
+  std::optional<EditTarget> SelectedForEdit() const;
+  void StoreEdited(const EditTarget& target, const MediaItem& edited);
+  template <typename Run>
+  void RunWithPreviewReleased(Run run);
+  std::string littleSkinFolder() const;
+  std::string resSkinFolder() const;
+  void OnTrim(wxCommandEvent& event);
+  void OnCrop(wxCommandEvent& event);
+  void OnEffect(wxCommandEvent& event);
+  void OnSetting(wxCommandEvent& event);
+  void FillProfileSelector();
+  void OnProfileChosen(wxCommandEvent& event);
+  edit::FormatProfileTable profiles_;  // empty: no format is offered yet
 
   // Conversion commands on hidden controls (main_window_convert.cpp).
   void OnConvert(wxCommandEvent& event);

@@ -2,13 +2,25 @@
 // recording, row clicks, and the delete and clear commands.
 #include <wx/utils.h>
 
+#include <cstdio>
+
 #include "app/main_layout.h"
 #include "app/main_window.h"
 #include "app/media_list.h"
+#include "media/media_decoder.h"
 
 void MainWindow::AppendRecording(const std::string& fullPath, const std::string& fileName,
                                  const std::string& duration) {
-  list_->model().AppendRecording(fullPath, fileName, duration);
+  const size_t row = list_->model().AppendRecording(fullPath, fileName, duration);
+  // The file's own length, for the trim tool: the elapsed text counts whole
+  // seconds of the clock, the file holds what was really written.
+  media::CMediaDecoder decoder;
+  decoder.Initialise();
+  media::StreamInfo info;
+  if (decoder.Open(fullPath.c_str()) == 1 && decoder.GetStreamInfo(&info) == 1)
+    list_->model().SetSourceLength(row, info.duration);
+  else
+    std::fprintf(stderr, "murmurant: the length of %s could not be read\n", fullPath.c_str());
   list_->RefreshRows();
   list_->SetSize(layout::kListRect.x, layout::kListRect.y, layout::kListRect.w,
                  layout::kListRect.h);

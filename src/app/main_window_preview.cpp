@@ -81,6 +81,17 @@ void MainWindow::OnListRightClick(wxCommandEvent& event) {
   wxMenu menu;
   menu.AppendCheckItem(ids::kMenuPreview, "Preview");
   menu.Check(ids::kMenuPreview, previewPanelShown());
+  menu.AppendSeparator();
+  menu.Append(ids::kTrim, wxString::FromUTF8("Trim…"));
+  menu.Append(ids::kCrop, wxString::FromUTF8("Crop and zoom…"));
+  menu.Append(ids::kEffect, wxString::FromUTF8("Effects…"));
+  menu.Append(ids::kSetting, wxString::FromUTF8("Output settings…"));
+  menu.AppendSeparator();
+  menu.Append(ids::kSnapshot, "Snapshot");
+  menu.Append(ids::kOpenSnap, "Open snapshot folder");
+  menu.AppendSeparator();
+  menu.Append(ids::kDelete, "Delete");
+  menu.Append(ids::kClear, "Clear list");
   PopupMenu(&menu);
 }
 

@@ -32,9 +32,6 @@ class CropDialogTest : public ::testing::Test {
     }
     dialog_ = new CropDialog(owner_, kSkin + "little/", kSkin + "res/", {file, 640, 480, 0}, record);
     dialog_->Show();
-    // The shared skinned window comes up 1 x 1 on this toolkit until it is
-    // sized once it is shown (its fault, not this dialog's).
-    dialog_->SetSize(600, 450);
     ASSERT_TRUE(PumpUntil([&] { return dialog_->IsShownOnScreen(); }));
     ASSERT_TRUE(PumpUntil([&] { return !dialog_->closingLocked(); }, 8000)) << "never played";
   }

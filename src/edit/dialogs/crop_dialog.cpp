@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "edit/crop_hook.h"
+#include "edit/dialogs/dialog_layout.h"
 #include "ui/hover_button.h"
 #include "ui/preview_window.h"
 #include "ui/skin_slider_ctrl.h"
@@ -158,13 +159,13 @@ void CropDialog::BuildControls(const std::string& skinResFolder) {
 
   // The trim dialog's places: transport under the preview, Reset, OK and
   // Cancel on the bottom bar, close in the title strip.
-  AddButton(kPlay, "play", wxRect(14, 312, 36, 38));
-  AddButton(kStop, "stop", wxRect(54, 314, 34, 34));
-  AddButton(kPause, "pause", wxRect(92, 314, 34, 34));
-  AddButton(kReset, "reset", wxRect(14, 408, 97, 30));
-  AddButton(kOk, "ok", wxRect(384, 408, 97, 30));
-  AddButton(kCancel, "cancel", wxRect(489, 408, 97, 30));
-  AddButton(kClose, "close", wxRect(572, 5, 21, 19));
+  AddButton(kPlay, "play", layout::kPlay);
+  AddButton(kStop, "stop", layout::kStop);
+  AddButton(kPause, "pause", layout::kPause);
+  AddButton(kReset, "reset", layout::kReset);
+  AddButton(kOk, "ok", layout::kOk);
+  AddButton(kCancel, "cancel", layout::kCancel);
+  AddButton(kClose, "close", layout::kClose);
 
   AddLabel({"Crop", {10, 5}, 16, true, *wxWHITE});
   for (const auto& [text, x, y] : {std::tuple{"Zoom Mode", 350, 58}, {"Crop Mode", 350, 118},

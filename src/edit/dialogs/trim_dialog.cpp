@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "edit/dialogs/dialog_layout.h"
 #include "ui/hover_button.h"
 #include "ui/mask_edit.h"
 #include "ui/preview_window.h"
@@ -15,11 +16,6 @@ namespace edit {
 
 namespace {
 
-// The player's transport sits under the preview, left of the trim slider;
-// Reset, OK and Cancel on the bottom bar; the close button in the title strip.
-const wxRect kPlayRect(14, 312, 36, 38), kStopRect(54, 314, 34, 34), kPauseRect(92, 314, 34, 34);
-const wxRect kResetRect(14, 408, 97, 30), kOkRect(384, 408, 97, 30),
-    kCancelRect(489, 408, 97, 30), kCloseRect(572, 5, 21, 19);
 const wxColour kLabelGrey(0x19, 0x19, 0x19);
 
 }  // namespace
@@ -67,15 +63,6 @@ TrimDialog::TrimDialog(wxWindow* parent, const std::string& skinLittleFolder,
 
 TrimDialog::~TrimDialog() = default;
 
-bool TrimDialog::Show(bool show) {
-  const bool changed = SkinnedDialog::Show(show);
-  // Without a window manager the toolkit maps a caption-less dialog at the
-  // size its (absolute-placed) children ask for, which is none: the size is
-  // given again once the window is real.
-  if (show && GetSize() != kSize) SetSize(kSize);
-  return changed;
-}
-
 void TrimDialog::BuildControls(const std::string& skinResFolder) {
   AddLabel({"Trim", {10, 5}, 16, true, *wxWHITE});
   AddLabel({"Start Time:", {360, 95}, 16, false, kLabelGrey});
@@ -84,13 +71,13 @@ void TrimDialog::BuildControls(const std::string& skinResFolder) {
 
   preview_ = new PreviewWindow(this, kPreview, {14, 51}, {320, 240},
                                LoadSkinBitmap(skinFolder() + "screen.bmp"));
-  AddButton(kPlay, "play", kPlayRect);
-  AddButton(kStop, "stop", kStopRect);
-  AddButton(kPause, "pause", kPauseRect);
-  AddButton(kReset, "reset", kResetRect);
-  AddButton(kOk, "ok", kOkRect);
-  AddButton(kCancel, "cancel", kCancelRect);
-  AddButton(kClose, "close", kCloseRect);
+  AddButton(kPlay, "play", layout::kPlay);
+  AddButton(kStop, "stop", layout::kStop);
+  AddButton(kPause, "pause", layout::kPause);
+  AddButton(kReset, "reset", layout::kReset);
+  AddButton(kOk, "ok", layout::kOk);
+  AddButton(kCancel, "cancel", layout::kCancel);
+  AddButton(kClose, "close", layout::kClose);
   AddButton(kStartOk, "small_ok", {450, 120, 36, 20});
   AddButton(kEndOk, "small_ok", {450, 220, 36, 20});
 

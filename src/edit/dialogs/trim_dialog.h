@@ -31,7 +31,6 @@ class TrimDialog : public SkinnedDialog {
   TrimDialog(wxWindow* parent, const std::string& skinLittleFolder,
              const std::string& skinResFolder, const PreviewSource& source, TrimRecord* record);
   ~TrimDialog() override;
-  bool Show(bool show = true) override;
 
   const TrimModel& model() const { return model_; }
   DialogPlayer& player() { return *player_; }

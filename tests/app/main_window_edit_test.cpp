@@ -1,0 +1,175 @@
+// The edit tools from the recordings list's row menu, by real input: each
+// runs modally on the clicked recording and the main preview comes back
+// afterwards; the output settings offer what the (empty) profile table
+// holds; Delete removes the selected rows. Every recording's record knows its
+// real length from the file.
+#include <gtest/gtest.h>
+#include <wx/choice.h>
+#include <wx/combobox.h>
+#include <wx/eventfilter.h>
+
+#include <atomic>
+#include <thread>
+
+#include "app/control_ids.h"
+#include "app/main_preview.h"
+#include "app/main_window.h"
+#include "app/media_list.h"
+#include "edit/dialogs/output_settings_dialog.h"
+#include "main_window_fixture.h"
+#include "test_media.h"
+
+namespace {
+
+bool WaitFlag(const std::atomic<bool>& flag, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!flag && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return flag.load();
+}
+
+// Notes what the output settings show when they open (on the window's thread,
+// inside their modal run).
+struct SettingsWatch : wxEventFilter {
+  int FilterEvent(wxEvent& event) override {
+    if (event.GetEventType() != wxEVT_SHOW) return Event_Skip;
+    auto* dialog = dynamic_cast<edit::COutputSettingsDlg*>(event.GetEventObject());
+    if (!dialog || !static_cast<wxShowEvent&>(event).IsShown()) return Event_Skip;
+    wxChoice* channels = dialog->list(edit::COutputSettingsDlg::kChannels);
+    channelEntries = channels->GetStrings();
+    channelSelected = channels->GetSelection();
+    resolutionEntries = dialog->list(edit::COutputSettingsDlg::kResolution)->GetCount();
+    return Event_Skip;
+  }
+  wxArrayString channelEntries;
+  int channelSelected = -2;
+  unsigned resolutionEntries = 99;
+};
+
+class EditToolsTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    recording_ = dir_ / "Call.avi";
+    ASSERT_TRUE(testmedia::Run({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                                "testsrc2=size=320x240:rate=25", "-f", "lavfi", "-i",
+                                "sine=frequency=1000:sample_rate=48000", "-t", "6", "-ac", "2",
+                                "-c:v", "msmpeg4v3", "-c:a", "pcm_s16le", recording_}));
+    Open();
+    window_->AppendRecording(recording_, "Call.avi", "00:00:05");
+    PumpFor(200);
+  }
+
+  void Click(wxPoint screen, int button = 1) {
+    xtest::MovePointer(screen.x, screen.y);
+    PumpFor(80);
+    xtest::PressButton(button, true);
+    PumpFor(50);
+    xtest::PressButton(button, false);
+    PumpFor(150);
+  }
+
+  // Right-clicks the first row and picks the item `downs` places down the
+  // menu with the keyboard; `inDialog` runs on another thread meanwhile, as
+  // the item may open a modal dialog that holds this thread.
+  void PickFromRowMenu(int downs, const std::function<void()>& inDialog = {}) {
+    std::atomic<bool> open{false}, closed{false};
+    auto onOpen = [&](wxMenuEvent& e) { open = true; e.Skip(); };
+    auto onClose = [&](wxMenuEvent& e) { closed = true; e.Skip(); };
+    window_->Bind(wxEVT_MENU_OPEN, onOpen);
+    window_->Bind(wxEVT_MENU_CLOSE, onClose);
+    std::jthread keys([&] {
+      if (!WaitFlag(open, std::chrono::seconds(5))) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the menu takes the keyboard
+      for (int i = 0; i < downs; ++i) xtest::Key("Down");
+      xtest::Key("Return");
+      if (WaitFlag(closed, std::chrono::seconds(3)) && inDialog) inDialog();
+    });
+    MediaList* list = window_->mediaList();
+    const wxRect row = list->CellRect(0, 1);
+    Click(list->ClientToScreen(row.GetTopLeft() + wxPoint(20, row.height / 2)), 3);
+    PumpUntil([&] { return closed.load(); }, 5000);
+    keys.join();
+    window_->Unbind(wxEVT_MENU_OPEN, onOpen);
+    window_->Unbind(wxEVT_MENU_CLOSE, onClose);
+    ASSERT_TRUE(closed) << "the row menu did not open and close";
+    PumpFor(200);
+  }
+
+  // From the input thread: clicks at `at` in the dialog titled `title` until
+  // the dialog has gone. False when it never appeared or never went.
+  static bool ClickUntilClosed(const std::string& title, wxPoint at) {
+    auto dialog = xtest::WaitForWindow(title, 8000);
+    if (!dialog) return false;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+      xtest::MovePointer(dialog->x + at.x, dialog->y + at.y);
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+      xtest::PressButton(1, true);
+      std::this_thread::sleep_for(std::chrono::milliseconds(40));
+      xtest::PressButton(1, false);
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
+      if (xtest::FindWindowsByTitle(title).empty()) return true;
+    }
+    return false;
+  }
+
+  bool PreviewShowsAPicture() {
+    auto screen = xtest::ReadBmp(folders_.skinFolder + "screen_normal.bmp");
+    const wxPoint at = window_->ClientToScreen(wxPoint(534, 145));
+    return screen && xtest::CountDifferences(xtest::GrabScreen(at.x, at.y, 280, 130), 0, 0,
+                                             *screen, 0, 0, 280, 130, 40) > 10'000;
+  }
+
+  std::string recording_;
+};
+
+TEST_F(EditToolsTest, ToolsRunModallyFromTheRowMenuAndTheMainPreviewComesBack) {
+  // The record carries the file's own length, not the elapsed text's.
+  const MediaItem& item = window_->mediaList()->model().items()[0];
+  EXPECT_NEAR(item.sourceSeconds, 6.0, 0.1);
+  EXPECT_EQ(item.spanStart, 0);
+  EXPECT_NEAR(item.spanEnd, 6000, 100);
+  EXPECT_EQ(item.trimEndFraction, 1.0);
+  EXPECT_EQ(item.trimEnd, item.spanEnd);
+
+  PickFromRowMenu(1);  // "Preview"
+  ASSERT_TRUE(PumpUntil([&] { return window_->previewPanelShown() && PreviewShowsAPicture(); }));
+
+  // Output settings: one channel choice, no profile lists; Cancel and OK
+  // both leave the main window's choices without a selection.
+  SettingsWatch watch;
+  wxEvtHandler::AddFilter(&watch);
+  std::atomic<bool> closedByCancel{false};
+  PickFromRowMenu(5, [&] { closedByCancel = ClickUntilClosed("Settings", {370 + 48, 250 + 15}); });
+  wxEvtHandler::RemoveFilter(&watch);
+  EXPECT_TRUE(closedByCancel);
+  ASSERT_EQ(watch.channelEntries.size(), 1u);
+  EXPECT_EQ(watch.channelEntries[0], "2 Channels");
+  EXPECT_EQ(watch.channelSelected, 0);
+  EXPECT_EQ(watch.resolutionEntries, 0u);
+  std::atomic<bool> closedByOk{false};
+  PickFromRowMenu(5, [&] { closedByOk = ClickUntilClosed("Settings", {260 + 48, 250 + 15}); });
+  EXPECT_TRUE(closedByOk);
+  EXPECT_EQ(window_->outputChoices(), edit::OutputChoices{});
+
+  // Trim takes the preview's surface while it is open; Cancel gives it back
+  // and stores nothing.
+  const MediaItem before = window_->mediaList()->model().items()[0];
+  std::atomic<bool> trimClosed{false};
+  PickFromRowMenu(2, [&] { trimClosed = ClickUntilClosed("Trim", {490 + 48, 406 + 15}); });
+  EXPECT_TRUE(trimClosed) << "the trim dialog did not open or did not close";
+  EXPECT_EQ(window_->mediaList()->model().items()[0], before);
+  ASSERT_TRUE(PumpUntil([&] { return PreviewShowsAPicture(); })) << "the main preview stays empty";
+  window_->preview()->Play();
+  EXPECT_TRUE(PumpUntil([&] { return window_->preview()->state() == media::kPlaying; }));
+  window_->preview()->Stop();
+
+  // Delete in the list removes the selected row.
+  MediaList* list = window_->mediaList();
+  const wxRect row = list->CellRect(0, 1);
+  Click(list->ClientToScreen(row.GetTopLeft() + wxPoint(20, row.height / 2)));
+  xtest::Key("Delete");
+  EXPECT_TRUE(PumpUntil([&] { return list->model().size() == 0; }));
+}
+
+}  // namespace
