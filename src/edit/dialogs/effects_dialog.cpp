@@ -7,6 +7,7 @@
 #include <atomic>
 #include <tuple>
 
+#include "edit/dialogs/dialog_layout.h"
 #include "ui/hover_button.h"
 #include "ui/preview_window.h"
 #include "ui/skin_slider_ctrl.h"
@@ -114,16 +115,17 @@ CEffectDlg::CEffectDlg(wxWindow* parent, const std::string& skinLittleFolder,
 CEffectDlg::~CEffectDlg() = default;
 
 void CEffectDlg::BuildControls(const std::string& skinResFolder) {
-  preview_ = new PreviewWindow(this, kPreview, wxPoint(14, 51), wxSize(320, 240),
+  preview_ = new PreviewWindow(this, kPreview, layout::kPreview.GetPosition(),
+                               layout::kPreview.GetSize(),
                                LoadSkinBitmap(skinFolder() + "screen.bmp"));
   preview_->DisableFocusFromKeyboard();
-  AddButton(kPause, "pause", wxRect(15, 311, 34, 34));
-  AddButton(kPlay, "play", wxRect(49, 309, 36, 38));
-  AddButton(kStop, "stop", wxRect(85, 311, 34, 34));
-  AddButton(kReset, "reset", wxRect(284, 406, 97, 30));
-  AddButton(kOk, "ok", wxRect(386, 406, 97, 30));
-  AddButton(kCancel, "cancel", wxRect(490, 406, 97, 30));
-  AddButton(kClose, "close", wxRect(570, 4, 21, 19));
+  AddButton(kPause, "pause", layout::kPause);
+  AddButton(kPlay, "play", layout::kPlay);
+  AddButton(kStop, "stop", layout::kStop);
+  AddButton(kReset, "reset", layout::kReset);
+  AddButton(kOk, "ok", layout::kOk);
+  AddButton(kCancel, "cancel", layout::kCancel);
+  AddButton(kClose, "close", layout::kClose);
 
   // The list keeps the toolkit's own height: at 20 pixels its text is cut off.
   effectList_ = new wxChoice(this, kEffect, wxPoint(360, 65), wxSize(200, -1));
