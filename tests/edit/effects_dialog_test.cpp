@@ -104,7 +104,6 @@ TEST_F(EffectsDialogTest, NegativeInvertsThePreviewAndVolumeZeroSilencesIt) {
 TEST_F(EffectsDialogTest, PauseKeepsStopRewindsResetAndOkStoreNeutralValues) {
   EffectSettings record{2, 40, 150, -30, 60};
   Open(Blue(), &record, 50);
-  EXPECT_EQ(dialog_->effectList()->GetSelection(), 2);
   EXPECT_EQ(dialog_->slider(CEffectDlg::kSaturation)->GetPos(), 70);
   ASSERT_TRUE(Playing());
   media::PreviewPlayer& player = dialog_->player().player();
@@ -131,7 +130,7 @@ TEST_F(EffectsDialogTest, PauseKeepsStopRewindsResetAndOkStoreNeutralValues) {
   EXPECT_EQ(current_, EffectSettings{});
 }
 
-TEST_F(EffectsDialogTest, WithoutAPlayableRecordingTheDialogStaysClosableAndStoresOnlyItsOwn) {
+TEST_F(EffectsDialogTest, WithoutAPlayableRecordingTheDialogStaysClosableAndStoresOnlyWhatItMay) {
   Open(Blue(), nullptr);  // nothing selected: no preview, only the current settings
   EXPECT_FALSE(dialog_->player().loaded());
   CSkinSliderCtrl* contrast = dialog_->slider(CEffectDlg::kContrast);
@@ -148,12 +147,6 @@ TEST_F(EffectsDialogTest, WithoutAPlayableRecordingTheDialogStaysClosableAndStor
   EffectSettings record{0, 5, 100, 0, 100};
   Open(bad, &record);
   ASSERT_TRUE(Until([&] { return !dialog_->closingLocked(); }, 5000));
-  EXPECT_FALSE(dialog_->player().everStarted());
-  const wxPoint background = dialog_->GetScreenPosition() + wxPoint(200, 390);
-  Press(background, background);
-  xtest::Key("Escape");
-  Click(CEffectDlg::kReset);  // handled after the Escape: by then it has been swallowed
-  ASSERT_TRUE(Until([&] { return dialog_->values() == EffectSettings{} && dialog_->IsShown(); }));
   Click(CEffectDlg::kCancel);
   ASSERT_TRUE(Finished());
   EXPECT_EQ(dialog_->GetReturnCode(), wxID_CANCEL);
