@@ -71,8 +71,6 @@ wxBitmap Backdrop(const std::string& skinFolder, const std::vector<DrawnLabel>& 
   return out;
 }
 
-int ClampTo(int value, int low, int high) { return std::clamp(value, low, high); }
-
 }  // namespace
 
 CEffectDlg::CEffectDlg(wxWindow* parent, const std::string& skinLittleFolder,
@@ -115,9 +113,9 @@ CEffectDlg::CEffectDlg(wxWindow* parent, const std::string& skinLittleFolder,
 CEffectDlg::~CEffectDlg() = default;
 
 void CEffectDlg::BuildControls(const std::string& skinResFolder) {
-  preview_ = new PreviewWindow(this, kPreview, layout::kPreview.GetPosition(),
-                               layout::kPreview.GetSize(),
-                               LoadSkinBitmap(skinFolder() + "screen.bmp"));
+  preview_ =
+      new PreviewWindow(this, kPreview, layout::kPreview.GetPosition(), layout::kPreview.GetSize(),
+                        LoadSkinBitmap(skinFolder() + "screen.bmp"));
   preview_->DisableFocusFromKeyboard();
   AddButton(kPause, "pause", layout::kPause);
   AddButton(kPlay, "play", layout::kPlay);
@@ -188,10 +186,13 @@ void CEffectDlg::ShowValues(const EffectSettings& v) {
   effectList_->SetSelection(effect);
   live_->effect = effect;
   // The sliders clamp what a damaged record holds; the hooks get the same.
-  live_->brightness = slider(kBrightness)->SetPos(v.brightness + kSignedShift) - kSignedShift;
+  const auto shifted = [](int32_t value) {
+    return std::clamp(value, -kSignedShift, kSignedShift) + kSignedShift;
+  };
+  live_->brightness = slider(kBrightness)->SetPos(shifted(v.brightness)) - kSignedShift;
   live_->contrast = slider(kContrast)->SetPos(v.contrast);
-  live_->saturation = slider(kSaturation)->SetPos(v.saturation + kSignedShift) - kSignedShift;
-  live_->volume = slider(kVolume)->SetPos(ClampTo(v.volume, 0, kValueMaximum));
+  live_->saturation = slider(kSaturation)->SetPos(shifted(v.saturation)) - kSignedShift;
+  live_->volume = slider(kVolume)->SetPos(v.volume);
 }
 
 void CEffectDlg::Redraw() {
