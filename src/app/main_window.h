@@ -182,6 +182,8 @@ class MainWindow : public wxFrame {
   // The full path of the last clicked row; empty until a row was clicked.
   const std::string& currentFile() const;
  private:
+  // Fills the record's length and trim span from its file, once known.
+  void LearnSourceLength(size_t row);
   void OnListClick(wxCommandEvent& event);
   void OnListDoubleClick(wxCommandEvent& event);
   void OnDeleteSelected(wxCommandEvent& event);
@@ -221,7 +223,7 @@ class MainWindow : public wxFrame {
     MediaItem item;
     edit::PreviewSource source;
   };
-  std::optional<EditTarget> SelectedForEdit() const;
+  std::optional<EditTarget> SelectedForEdit();
   void StoreEdited(const EditTarget& target, const MediaItem& edited);
   template <typename Run>
   void RunWithPreviewReleased(Run run);

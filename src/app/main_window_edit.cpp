@@ -76,11 +76,13 @@ void Store(const edit::EffectSettings& s, MediaItem* item) {
 
 }  // namespace
 
-std::optional<MainWindow::EditTarget> MainWindow::SelectedForEdit() const {
+std::optional<MainWindow::EditTarget> MainWindow::SelectedForEdit() {
   // Nothing until a recording has been clicked since start-up.
   if (preview_->state() == media::kNothingLoaded) return std::nullopt;
   EditTarget target;
   target.row = list_->model().selectedIndex();
+  if (target.row >= 0 && static_cast<size_t>(target.row) < list_->model().size())
+    LearnSourceLength(static_cast<size_t>(target.row));
   if (auto item = list_->model().SelectedItem()) {
     target.item = *item;
     target.source.file = item->fullPath;

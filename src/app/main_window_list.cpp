@@ -2,7 +2,6 @@
 // recording, row clicks, and the delete and clear commands.
 #include <wx/utils.h>
 
-#include <cstdio>
 
 #include "app/main_layout.h"
 #include "app/main_window.h"
@@ -12,19 +11,25 @@
 void MainWindow::AppendRecording(const std::string& fullPath, const std::string& fileName,
                                  const std::string& duration) {
   const size_t row = list_->model().AppendRecording(fullPath, fileName, duration);
-  // The file's own length, for the trim tool: the elapsed text counts whole
-  // seconds of the clock, the file holds what was really written.
-  media::CMediaDecoder decoder;
-  decoder.Initialise();
-  media::StreamInfo info;
-  if (decoder.Open(fullPath.c_str()) == 1 && decoder.GetStreamInfo(&info) == 1)
-    list_->model().SetSourceLength(row, info.duration);
-  else
-    std::fprintf(stderr, "murmurant: the length of %s could not be read\n", fullPath.c_str());
+  LearnSourceLength(row);
   list_->RefreshRows();
   list_->SetSize(layout::kListRect.x, layout::kListRect.y, layout::kListRect.w,
                  layout::kListRect.h);
   list_->Show();
+}
+
+void MainWindow::LearnSourceLength(size_t row) {
+  // The file's own length, for the trim tool: the elapsed text counts whole
+  // seconds of the clock, the file holds what was really written. A file
+  // still being closed by its capture tells no length yet; it is asked again
+  // when a tool opens on it.
+  MediaItem& item = list_->model().at(row);
+  if (item.sourceSeconds > 0.0) return;
+  media::CMediaDecoder decoder;
+  decoder.Initialise();
+  media::StreamInfo info;
+  if (decoder.Open(item.fullPath.c_str()) == 1 && decoder.GetStreamInfo(&info) == 1)
+    list_->model().SetSourceLength(row, info.duration);
 }
 
 const std::string& MainWindow::currentFile() const { return list_->model().currentFile(); }

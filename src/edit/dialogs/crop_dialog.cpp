@@ -141,9 +141,7 @@ void CropDialog::BuildControls(const std::string& skinResFolder) {
   slider_->SetChannelBitmap(skinResFolder + "404.bmp", true);
   slider_->SetThumbBitmaps(skinResFolder + "136.bmp", skinResFolder + "137.bmp", true);
   // The channel's and thumb's keyed pixels show the skin behind them.
-  slider_->SetBackdrop([backdrop = LoadSkinBitmap(skinFolder() + "crop_bk.bmp")](wxDC& dc) {
-    if (backdrop.IsOk()) dc.DrawBitmap(backdrop, 0, 0, false);
-  });
+  slider_->SetBackdrop([this](wxDC& dc) { PaintSkin(dc); });
   slider_->SetRange(0, 100);
   slider_->SetLineSize(1);
   slider_->SetPageSize(1);

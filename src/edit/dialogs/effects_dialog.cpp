@@ -1,7 +1,6 @@
 #include "edit/dialogs/effects_dialog.h"
 
 #include <wx/choice.h>
-#include <wx/dcmemory.h>
 
 #include <algorithm>
 #include <atomic>
@@ -38,6 +37,7 @@ const char* const kEffectNames[] = {"No effect", "Gray", "Negative"};
 
 std::vector<DrawnLabel> Labels() {
   std::vector<DrawnLabel> labels;
+  labels.push_back({"Effects", {10, 5}, 16, true, *wxWHITE});
   for (const auto& [text, y] : {std::tuple{"Special Effect", 45},
                                 {"Brightness", 100},
                                 {"Contrast", 165},
@@ -51,24 +51,6 @@ std::vector<DrawnLabel> Labels() {
   for (const auto& [text, x] : {std::tuple{"0", 360}, {"100%", 460}, {"200%", 560}})
     labels.push_back({text, {x, 330}, 14, false, kTextColour});
   return labels;
-}
-
-// The skin as the dialog paints it, texts included: what the sliders'
-// magenta shows.
-wxBitmap Backdrop(const std::string& skinFolder, const std::vector<DrawnLabel>& labels) {
-  wxBitmap skin = LoadSkinBitmap(skinFolder + "effect_bk.bmp");
-  wxBitmap out(600, 450);
-  wxMemoryDC dc(out);
-  dc.SetBackground(wxBrush(wxColour(0xe8, 0xe8, 0xe8)));
-  dc.Clear();
-  if (skin.IsOk()) dc.DrawBitmap(skin, 0, 0, false);
-  dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
-  for (const DrawnLabel& label : labels) {
-    dc.SetFont(wxFont(wxFontInfo(wxSize(0, label.pixelHeight)).FaceName("Liberation Sans")));
-    dc.SetTextForeground(label.colour);
-    dc.DrawText(label.text, label.at);
-  }
-  return out;
 }
 
 }  // namespace
@@ -130,9 +112,7 @@ void CEffectDlg::BuildControls(const std::string& skinResFolder) {
   for (const char* name : kEffectNames) effectList_->Append(name);
   effectList_->SetSelection(0);
 
-  const std::vector<DrawnLabel> labels = Labels();
-  for (const DrawnLabel& label : labels) AddLabel(label);
-  backdrop_ = Backdrop(skinFolder(), labels);
+  for (const DrawnLabel& label : Labels()) AddLabel(label);
 
   AddSlider(kPosition, {125, 320}, {220, 30}, skinResFolder + "404.bmp", kPositionMaximum);
   for (const auto& [id, y] :
@@ -149,9 +129,7 @@ void CEffectDlg::AddSlider(int id, wxPoint at, wxSize size, const std::string& c
   s->SetRange(0, maximum);
   s->SetLineSize(1);
   s->SetPageSize(1);
-  s->SetBackdrop([this](wxDC& dc) {
-    if (backdrop_.IsOk()) dc.DrawBitmap(backdrop_, 0, 0, false);
-  });
+  s->SetBackdrop([this](wxDC& dc) { PaintSkin(dc); });
 }
 
 CSkinSliderCtrl* CEffectDlg::slider(int id) const {

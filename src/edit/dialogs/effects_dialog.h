@@ -59,7 +59,6 @@ class CEffectDlg : public SkinnedDialog {
   EffectSettings* current_;
   EffectSettings* record_;
   std::shared_ptr<LiveSettings> live_;
-  wxBitmap backdrop_;  // the skin with its texts, behind the sliders
   PreviewWindow* preview_ = nullptr;
   wxChoice* effectList_ = nullptr;
   std::unique_ptr<DialogPlayer> player_;  // before the windows it draws in go

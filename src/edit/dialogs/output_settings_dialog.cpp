@@ -11,7 +11,8 @@ namespace {
 
 wxChoice* MakeList(wxWindow* parent, int id, wxPoint at, const std::vector<std::string>& entries,
                    int selected) {
-  auto* list = new wxChoice(parent, id, at, wxSize(120, 20));
+  // The toolkit's own height: at 20 pixels its text is cut off.
+  auto* list = new wxChoice(parent, id, at, wxSize(120, -1));
   for (const std::string& entry : entries) list->Append(wxString::FromUTF8(entry));
   list->SetSelection(selected);  // -1 (wxNOT_FOUND) leaves it without one
   return list;

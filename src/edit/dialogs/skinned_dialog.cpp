@@ -101,6 +101,10 @@ void SkinnedDialog::UnlockClosing() {
 
 void SkinnedDialog::OnPaint(wxPaintEvent&) {
   wxAutoBufferedPaintDC dc(this);
+  PaintSkin(dc);
+}
+
+void SkinnedDialog::PaintSkin(wxDC& dc) const {
   dc.SetBackground(wxBrush(wxColour(0xe8, 0xe8, 0xe8)));
   dc.Clear();
   if (background_.IsOk()) dc.DrawBitmap(background_, 0, 0, false);

@@ -38,6 +38,9 @@ class SkinnedDialog : public wxDialog {
   // from the skin folder; a click arrives as wxEVT_BUTTON with `id`.
   CHoverButton* AddButton(int id, const std::string& skinName, const wxRect& rect);
   void AddLabel(DrawnLabel label);
+  // The background and its texts, in client coordinates: what controls
+  // with see-through parts show behind them.
+  void PaintSkin(wxDC& dc) const;
 
   // Escape closes the dialog as Cancel unless swallowed.
   void SetEscapeSwallowed(bool on) { escapeSwallowed_ = on; }
