@@ -9,7 +9,6 @@
 #include <mutex>
 
 #include "edit/crop_hook.h"
-#include "edit/dialogs/dialog_layout.h"
 #include "ui/hover_button.h"
 #include "ui/preview_window.h"
 #include "ui/skin_slider_ctrl.h"
@@ -155,15 +154,7 @@ void CropDialog::BuildControls(const std::string& skinResFolder) {
   BuildEdge(Edge::Right, kRightEdit, kRightSpin, {520, 252});
   WriteTexts();
 
-  // The trim dialog's places: transport under the preview, Reset, OK and
-  // Cancel on the bottom bar, close in the title strip.
-  AddButton(kPlay, "play", layout::kPlay);
-  AddButton(kStop, "stop", layout::kStop);
-  AddButton(kPause, "pause", layout::kPause);
-  AddButton(kReset, "reset", layout::kReset);
-  AddButton(kOk, "ok", layout::kOk);
-  AddButton(kCancel, "cancel", layout::kCancel);
-  AddButton(kClose, "close", layout::kClose);
+  AddPreviewButtons({kPause, kPlay, kStop, kReset, kOk, kCancel, kClose});
 
   AddLabel({"Crop", {10, 5}, 16, true, *wxWHITE});
   for (const auto& [text, x, y] : {std::tuple{"Zoom Mode", 350, 58}, {"Crop Mode", 350, 118},

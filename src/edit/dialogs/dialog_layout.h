@@ -15,4 +15,9 @@ inline const wxRect kOk(386, 406, 97, 30);
 inline const wxRect kCancel(490, 406, 97, 30);
 inline const wxRect kClose(570, 4, 21, 19);
 
+// The ids a preview dialog gives the buttons at those places.
+struct PreviewButtonIds {
+  int pause, play, stop, reset, ok, cancel, close;
+};
+
 }  // namespace edit::layout

@@ -99,13 +99,7 @@ void CEffectDlg::BuildControls(const std::string& skinResFolder) {
       new PreviewWindow(this, kPreview, layout::kPreview.GetPosition(), layout::kPreview.GetSize(),
                         LoadSkinBitmap(skinFolder() + "screen.bmp"));
   preview_->DisableFocusFromKeyboard();
-  AddButton(kPause, "pause", layout::kPause);
-  AddButton(kPlay, "play", layout::kPlay);
-  AddButton(kStop, "stop", layout::kStop);
-  AddButton(kReset, "reset", layout::kReset);
-  AddButton(kOk, "ok", layout::kOk);
-  AddButton(kCancel, "cancel", layout::kCancel);
-  AddButton(kClose, "close", layout::kClose);
+  AddPreviewButtons({kPause, kPlay, kStop, kReset, kOk, kCancel, kClose});
 
   // The list keeps the toolkit's own height: at 20 pixels its text is cut off.
   effectList_ = new wxChoice(this, kEffect, wxPoint(360, 65), wxSize(200, -1));

@@ -65,6 +65,16 @@ CHoverButton* SkinnedDialog::AddButton(int id, const std::string& skinName, cons
   return button;
 }
 
+void SkinnedDialog::AddPreviewButtons(const layout::PreviewButtonIds& ids) {
+  AddButton(ids.pause, "pause", layout::kPause);
+  AddButton(ids.play, "play", layout::kPlay);
+  AddButton(ids.stop, "stop", layout::kStop);
+  AddButton(ids.reset, "reset", layout::kReset);
+  AddButton(ids.ok, "ok", layout::kOk);
+  AddButton(ids.cancel, "cancel", layout::kCancel);
+  AddButton(ids.close, "close", layout::kClose);
+}
+
 void SkinnedDialog::AddLabel(DrawnLabel label) {
   labels_.push_back(std::move(label));
   Refresh(false);

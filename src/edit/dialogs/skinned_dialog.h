@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "edit/dialogs/dialog_layout.h"
+
 class BackgroundDrag;
 class CHoverButton;
 
@@ -37,6 +39,9 @@ class SkinnedDialog : public wxDialog {
   // A skinned button: `skinName` + "_normal.bmp" / "_hover.bmp" / "_click.bmp"
   // from the skin folder; a click arrives as wxEVT_BUTTON with `id`.
   CHoverButton* AddButton(int id, const std::string& skinName, const wxRect& rect);
+  // The transport, Reset, OK, Cancel and close buttons at the places every
+  // preview dialog shares.
+  void AddPreviewButtons(const layout::PreviewButtonIds& ids);
   void AddLabel(DrawnLabel label);
   // The background and its texts, in client coordinates: what controls
   // with see-through parts show behind them.

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "edit/dialogs/dialog_layout.h"
 #include "ui/hover_button.h"
 #include "ui/mask_edit.h"
 #include "ui/preview_window.h"
@@ -69,15 +68,10 @@ void TrimDialog::BuildControls(const std::string& skinResFolder) {
   AddLabel({"End Time:", {360, 200}, 16, false, kLabelGrey});
   AddLabel({"Select Length:", {360, 290}, 16, false, kLabelGrey});
 
-  preview_ = new PreviewWindow(this, kPreview, {14, 51}, {320, 240},
+  preview_ = new PreviewWindow(this, kPreview, layout::kPreview.GetPosition(),
+                               layout::kPreview.GetSize(),
                                LoadSkinBitmap(skinFolder() + "screen.bmp"));
-  AddButton(kPlay, "play", layout::kPlay);
-  AddButton(kStop, "stop", layout::kStop);
-  AddButton(kPause, "pause", layout::kPause);
-  AddButton(kReset, "reset", layout::kReset);
-  AddButton(kOk, "ok", layout::kOk);
-  AddButton(kCancel, "cancel", layout::kCancel);
-  AddButton(kClose, "close", layout::kClose);
+  AddPreviewButtons({kPause, kPlay, kStop, kReset, kOk, kCancel, kClose});
   AddButton(kStartOk, "small_ok", {450, 120, 36, 20});
   AddButton(kEndOk, "small_ok", {450, 220, 36, 20});
 
