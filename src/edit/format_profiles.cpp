@@ -27,6 +27,23 @@ const FormatProfile* FormatProfileTable::At(int index) const {
   return &profiles_[static_cast<size_t>(index)];
 }
 
+FormatProfileTable StandardProfiles() {
+  const FormatChoices sizes{
+      {"Same as recording", "1920x1080", "1280x720", "854x480", "640x360"}, 1};
+  const FormatChoices videoRates{{"500k", "1000k", "2000k", "4000k", "8000k"}, 3};
+  FormatProfileTable table;
+  table.Add({"MP4 (H.264, AAC)", 1, "mp4", "mp4", "libx264", "aac", sizes, videoRates,
+             {{"64k", "96k", "128k", "192k", "256k"}, 3}});
+  table.Add({"WebM (VP9, Opus)", 2, "webm", "webm", "libvpx-vp9", "libopus", sizes, videoRates,
+             {{"48k", "64k", "96k", "128k", "160k"}, 3}});
+  // As recorded: the sound stays 16-bit PCM, whose rate the sample rate sets.
+  table.Add({"AVI (MP43, PCM) as recorded", 3, "avi", "avi", "msmpeg4", "pcm_s16le", sizes,
+             videoRates, {{"PCM"}, 1}});
+  table.Add({"M4A (AAC)", FormatProfile::kAudioOnlyCodes, "m4a", "ipod", "", "aac", {}, {},
+             {{"64k", "96k", "128k", "192k", "256k"}, 3}});
+  return table;
+}
+
 SettingsLists PrepareSettingsLists(const FormatProfile* profile, const OutputChoices& current) {
   SettingsLists lists;
   if (profile) {

@@ -22,13 +22,17 @@ struct FormatProfile {
   static constexpr int kAudioOnlyCodes = 9000;
   std::string name;
   int code = 0;
+  std::string extension;   // of the exported file, without the dot
+  std::string container;   // the muxer's short name
+  std::string videoCodec;  // the encoders' names; empty: no picture
+  std::string audioCodec;
   FormatChoices resolution;
   FormatChoices videoBitrate;
   FormatChoices audioBitrate;
 };
 
 // The main window's fixed table: index = position in its output-format
-// selector. It holds no profiles yet.
+// selector.
 class FormatProfileTable {
  public:
   static constexpr size_t kCapacity = 70;
@@ -41,6 +45,11 @@ class FormatProfileTable {
  private:
   std::vector<FormatProfile> profiles_;
 };
+
+// The formats users share calls in: MP4, WebM, the AVI as recorded, and
+// sound alone in M4A. Resolution entries are "Same as recording" or
+// "<w>x<h>"; bit rates "<n>k".
+FormatProfileTable StandardProfiles();
 
 // The main window's selections of resolution, video and audio bit rate
 // (-1: none), which the settings dialog shows and sets.
