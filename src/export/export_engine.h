@@ -30,7 +30,7 @@ struct OutputFormat {
   std::string container = "mp4";   // muxer short name
   std::string videoCodec = "libx264";  // empty: no picture (audio-only formats)
   std::string audioCodec = "aac";
-  int width = 0, height = 0;       // 0 x 0: the source's (cropped) size
+  int width = 0, height = 0;       // 0 x 0: the source's own size ("Same as recording")
   int videoBitRate = 2'000'000;    // bits per second; 0: the codec's default
   int audioBitRate = 128'000;
 };
@@ -47,6 +47,12 @@ struct ExportResult {
   bool cancelled = false;
   std::string error;  // for the user: what went wrong, in plain words
 };
+
+// The edits as the export applies them: fractions within 0 ... 1 (start
+// after end swapped, an empty span the whole recording), the crop through
+// edit::Sanitised, effect values clamped to their ranges (volume 1000 -> 200),
+// an unknown zoom or effect the first one.
+ExportEdits Sanitise(const ExportEdits& edits);
 
 // Runs the whole export. `progress` gets 0 ... 100 (on the calling thread);
 // `cancel` is read between pictures. On failure or cancel nothing is left at
