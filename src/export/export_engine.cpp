@@ -79,6 +79,7 @@ class Job {
                                                                     }};
   bool useVideo_ = false, useAudio_ = false, videoDone_ = false;
   double start_ = 0.0, end_ = INFINITY, frameSeconds_ = 0.04;
+  double span_ = 0.0;  // seconds the trimmed span should last; 0: unknown
   int64_t nextPts_ = 0;
   double videoWritten_ = 0.0;
   int lastPercent_ = -1;
@@ -136,7 +137,10 @@ ExportResult Job::Run() {
   }
   if (input_.duration > 0.0) {
     start_ = edits_.trimStartFraction * input_.duration;
+    // Kept to the end of the file, not of its stated length: a recording
+    // whose header undercounts loses nothing.
     end_ = edits_.trimEndFraction >= 1.0 ? INFINITY : edits_.trimEndFraction * input_.duration;
+    span_ = (edits_.trimEndFraction - edits_.trimStartFraction) * input_.duration;
   }
   {
     PartFile part(request_.output + ".part");
@@ -224,10 +228,10 @@ bool Job::Pump(std::string* error) {
       (useAudio_ && !TakeAudio(nullptr, true, error)))
     return false;
   const double reached = std::max(videoWritten_, sound_ ? sound_->Written() : 0.0);
-  if (std::isfinite(end_) && end_ - start_ - reached > kShortfallSeconds) {
+  if (span_ - reached > kShortfallSeconds) {
     *error = "The recording ended early (was it cut short or deleted?): " +
              std::to_string(static_cast<int>(reached)) + " s of " +
-             std::to_string(static_cast<int>(end_ - start_)) + " s were exported.";
+             std::to_string(static_cast<int>(span_)) + " s were exported.";
     return false;
   }
   return output_.Finish(error);
@@ -300,9 +304,8 @@ bool Job::TakeAudio(const AVFrame* decoded, bool flush, std::string* error) {
 
 void Job::Report(double seconds) {
   if (!progress_) return;
-  const double span = std::isfinite(end_) ? end_ - start_ : input_.duration - start_;
   int percent = 100;
-  if (std::isfinite(seconds) && span > 0) percent = std::clamp(int(seconds * 100 / span), 0, 99);
+  if (std::isfinite(seconds) && span_ > 0) percent = std::clamp(int(seconds * 100 / span_), 0, 99);
   if (percent == lastPercent_) return;
   lastPercent_ = percent;
   progress_(percent);
