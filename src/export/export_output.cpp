@@ -143,6 +143,7 @@ bool Output::Finish(std::string* error) {
   if (audio_ && !WriteAudio(nullptr, error)) return false;
   int code = av_write_trailer(format_.get());
   if (code < 0) return Failed(code, "The file cannot be finished", error);
+  if (!format_->pb) return true;  // a format that writes no file of its own
   if (format_->pb->error < 0)
     return Failed(format_->pb->error, "The file cannot be written", error);
   code = avio_closep(&format_->pb);

@@ -21,6 +21,15 @@ void FreeFrame(AVFrame* f) { av_frame_free(&f); }
 // finely with the pictures.
 constexpr int kVariableFrameSamples = 1024;
 
+// A channel layout of our own; custom layouts own memory.
+struct LayoutCopy {
+  explicit LayoutCopy(const AVChannelLayout& from) { av_channel_layout_copy(&layout, &from); }
+  ~LayoutCopy() { av_channel_layout_uninit(&layout); }
+  LayoutCopy(const LayoutCopy&) = delete;
+  LayoutCopy& operator=(const LayoutCopy&) = delete;
+  AVChannelLayout layout{};
+};
+
 }  // namespace
 
 void SoundStage::SwrFreeDeleter::operator()(SwrContext* s) const { swr_free(&s); }
@@ -34,9 +43,9 @@ SoundStage::SoundStage(const AVCodecContext* decoder, const AVCodecContext* enco
   AVChannelLayout s16Layout;
   av_channel_layout_default(&s16Layout, channels_);
   // Copies: this FFmpeg's converter takes its layouts as non-const.
-  AVChannelLayout inLayout{}, outLayout{};
-  av_channel_layout_copy(&inLayout, &decoder->ch_layout);
-  av_channel_layout_copy(&outLayout, &encoder->ch_layout);
+  LayoutCopy in(decoder->ch_layout), out(encoder->ch_layout);
+  AVChannelLayout& inLayout = in.layout;
+  AVChannelLayout& outLayout = out.layout;
   SwrContext* raw = nullptr;
   // The source's channels as they are (1 or 2; more are mixed down to the
   // encoder's two): far side left and near side right pass unchanged.
