@@ -1,6 +1,7 @@
 // The main window's share of recording: the controller and its ports, the
 // record and stop commands, timers 2 and 3, the hot keys and the floating
 // Stop window.
+#include <unistd.h>
 #include <wx/textctrl.h>
 #include <wx/window.h>
 
@@ -72,11 +73,14 @@ void MainWindow::OnHotKey(int id) {
 }
 
 void MainWindow::StartConverter() {
-  // Found through PATH; a missing program is silently ignored.
+  // The copy installed beside the recorder first, else whichever PATH finds;
+  // a missing program is silently ignored.
   platform::SpawnOptions options;
-  options.searchPath = true;
   options.outputFile = "/dev/null";
-  if (auto pid = platform::Spawn({"VideoConverter.exe"}, options)) {
+  std::string program = folders_.programFolder + "/VideoConverter.exe";
+  options.searchPath = ::access(program.c_str(), X_OK) != 0;
+  if (options.searchPath) program = "VideoConverter.exe";
+  if (auto pid = platform::Spawn({program}, options)) {
     // Reap it whenever it ends so no zombie is left behind.
     std::thread([pid = *pid] { platform::WaitChild(pid, std::chrono::hours(24 * 365)); }).detach();
   }
