@@ -48,7 +48,8 @@ inline constexpr Colour kStatusColour{230, 230, 230};
 inline constexpr Rect kListRect{15, 100, 480, 360};
 inline constexpr Rect kOutputBox{60, 530, 230, 20};
 inline constexpr Rect kElapsedBox{60, 560, 92, 20};
-inline constexpr Rect kProgressBar{60, 562, 720, 6};
+// Between the list and the output panel, where the window has room for it.
+inline constexpr Rect kProgressBar{15, 484, 480, 6};
 inline constexpr Rect kPreviewRect{534, 145, 280, 210};
 // The preview's position slider takes its size from its channel picture;
 // it lies under the transport and snapshot buttons.

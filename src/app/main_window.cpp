@@ -3,7 +3,6 @@
 #include <wx/combobox.h>
 #include <wx/dcbuffer.h>
 #include <wx/dirdlg.h>
-#include <wx/gauge.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
@@ -11,6 +10,7 @@
 #include <ctime>
 
 #include "app/capture_windows.h"
+#include "app/export_queue.h"
 #include "app/control_ids.h"
 #include "app/main_layout.h"
 #include "app/recording_indicators.h"
@@ -24,6 +24,7 @@
 #include "skype/skype_link.h"
 #include "ui/background_drag.h"
 #include "app/media_list.h"
+#include "ui/bitmap_progress_ctrl.h"
 #include "ui/bitmap_slider_static.h"
 #include "ui/hover_button.h"
 #include "app/main_preview.h"
@@ -96,6 +97,7 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_MENU(ids::kCrop, MainWindow::OnCrop)
   EVT_MENU(ids::kEffect, MainWindow::OnEffect)
   EVT_MENU(ids::kSetting, MainWindow::OnSetting)
+  EVT_MENU(ids::kConvert, MainWindow::OnConvert)
   EVT_MENU(ids::kSnapshot, MainWindow::OnSnapshot)
   EVT_MENU(ids::kOpenSnap, MainWindow::OnOpenSnapshotFolder)
   EVT_MENU(ids::kDelete, MainWindow::OnDeleteSelected)
@@ -122,7 +124,7 @@ MainWindow::MainWindow(AppFolders folders)
 }
 
 MainWindow::~MainWindow() {
-  if (convertWorker_.joinable()) convertWorker_.join();
+  exports_.reset();  // an export under way is cancelled and waited for
   preview_.reset();  // its player reports to this window until it has stopped
 }
 
@@ -138,6 +140,7 @@ bool MainWindow::OnInitDialog() {
   cropSettings_ = {0, 0, 320, 240, 128, 0, 0};
   effectSettings_ = {0, 0, 100, 0, 100};
   FillProfileSelector();
+  SelectProfile(0);
   // 5. Skin and lay out every control; the window takes its shape and place.
   SkinControls();
   SetPosition(wxPoint(0, 0));
@@ -214,8 +217,12 @@ void MainWindow::CreateControls() {
     }
     combo->Hide();
   }
-  auto* progress = new wxGauge(this, ids::kProgress, 100, wxPoint(60, 562), wxSize(720, 6));
+  const auto& bar = layout::kProgressBar;
+  auto* progress =
+      new CBitmapProgressCtrl(this, ids::kProgress, wxPoint(bar.x, bar.y), wxSize(bar.w, bar.h));
+  progress->SetRange(0, 100);
   progress->Hide();
+  exports_ = std::make_unique<ExportQueue>();
   drag_ = std::make_unique<BackgroundDrag>(this);
 }
 
@@ -223,6 +230,7 @@ void MainWindow::SkinControls() {
   for (const auto& b : layout::Buttons())
     buttons_[b.id]->LoadSkin(folders_.skinFolder, std::string(b.skin));
   SkinPreviewPanel();
+  progressBar()->SetBitmaps(folders_.skinFolder + "res/220.bmp", folders_.skinFolder + "res/219.bmp");
   list_->Setup(folders_.skinFolder);
   for (wxTextCtrl* box : {outputBox_, elapsedBox_}) box->SetFont(LabelFont());
 }

@@ -39,6 +39,8 @@ class CBitmapSliderStatic;
 class StartupRepair;
 class wxTextCtrl;
 class wxComboBox;
+class CBitmapProgressCtrl;
+class ExportQueue;
 namespace platform { class GlibMessagePump; }
 namespace skype { class SkypeLink; }
 namespace platform { class GlobalHotKeys; class GlibFdWatch; }
@@ -235,14 +237,20 @@ class MainWindow : public wxFrame {
   void OnSetting(wxCommandEvent& event);
   void FillProfileSelector();
   void OnProfileChosen(wxCommandEvent& event);
-  edit::FormatProfileTable profiles_;  // empty: no format is offered yet
+  edit::FormatProfileTable profiles_ = edit::StandardProfiles();
+  // Selects the format and its default choices in the hidden selectors.
+  void SelectProfile(int index);
 
   // Conversion commands on hidden controls (main_window_convert.cpp).
   void OnConvert(wxCommandEvent& event);
   void OnConvertStop(wxCommandEvent& event);
   void OnConvertProgress(wxCommandEvent& event);
-  std::thread convertWorker_;
+  std::unique_ptr<ExportQueue> exports_;
   wxString convertPercentText_;
+ public:
+  CBitmapProgressCtrl* progressBar() const;
+  bool exporting() const;
+ private:
 
   wxDECLARE_EVENT_TABLE();
 };

@@ -177,11 +177,12 @@ edit::OutputChoices MainWindow::outputChoices() const {
 }
 
 void MainWindow::OnSetting(wxCommandEvent&) {
+  int format = selector(ids::kProfile)->GetSelection();
   edit::OutputChoices choices = outputChoices();
-  const edit::FormatProfile* profile = profiles_.At(selector(ids::kProfile)->GetSelection());
   {
-    edit::COutputSettingsDlg dialog(this, littleSkinFolder(), profile, &choices);
+    edit::COutputSettingsDlg dialog(this, littleSkinFolder(), profiles_, &format, &choices);
     if (dialog.ShowModal() == wxID_OK) {
+      if (format != selector(ids::kProfile)->GetSelection()) SelectProfile(format);
       selector(ids::kResolution)->SetSelection(choices.resolution);
       selector(ids::kVideoBitrate)->SetSelection(choices.videoBitrate);
       selector(ids::kAudioBitrate)->SetSelection(choices.audioBitrate);
@@ -198,8 +199,25 @@ void MainWindow::FillProfileSelector() {
 }
 
 void MainWindow::OnProfileChosen(wxCommandEvent&) {
+  SelectProfile(selector(ids::kProfile)->GetSelection());
+}
+
+void MainWindow::SelectProfile(int index) {
+  const edit::FormatProfile* profile = profiles_.At(index);
+  selector(ids::kProfile)->SetSelection(profile ? index : -1);
+  // The choice selectors hold the format's lists, its defaults selected.
+  const std::pair<int, const edit::FormatChoices*> lists[] = {
+      {ids::kResolution, profile ? &profile->resolution : nullptr},
+      {ids::kVideoBitrate, profile ? &profile->videoBitrate : nullptr},
+      {ids::kAudioBitrate, profile ? &profile->audioBitrate : nullptr}};
+  for (const auto& [id, choices] : lists) {
+    wxComboBox* list = selector(id);
+    list->Clear();
+    if (!choices) continue;
+    for (const std::string& entry : choices->entries) list->Append(wxString::FromUTF8(entry));
+    if (!choices->entries.empty()) list->SetSelection(choices->defaultEntry - 1);
+  }
   // A format without a picture has no resolution, video bit rate or fit.
-  const edit::FormatProfile* profile = profiles_.At(selector(ids::kProfile)->GetSelection());
   const bool picture = profile && profile->code < edit::FormatProfile::kAudioOnlyCodes;
   for (int id : {ids::kResolution, ids::kVideoBitrate, ids::kZoomMode})
     selector(id)->Enable(picture);

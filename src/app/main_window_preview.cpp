@@ -86,6 +86,7 @@ void MainWindow::OnListRightClick(wxCommandEvent& event) {
   menu.Append(ids::kCrop, wxString::FromUTF8("Crop and zoom…"));
   menu.Append(ids::kEffect, wxString::FromUTF8("Effects…"));
   menu.Append(ids::kSetting, wxString::FromUTF8("Output settings…"));
+  menu.Append(ids::kConvert, wxString::FromUTF8("Export…"));
   menu.AppendSeparator();
   menu.Append(ids::kSnapshot, "Snapshot");
   menu.Append(ids::kOpenSnap, "Open snapshot folder");

@@ -1,5 +1,8 @@
 #include "app/output_folder.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include <sys/stat.h>
 
 #include "app/app_folders.h"
@@ -28,4 +31,20 @@ std::string OutputFolderResolver::Resolve() {
   if (IsDirectory(folder)) return folder;
   programFolderInUse_ = true;
   return programFolder_;
+}
+
+std::string EditedName(const std::string& input, const std::string& extension,
+                       const std::vector<std::string>& taken) {
+  const std::filesystem::path source(input);
+  const std::filesystem::path folder = source.parent_path();
+  const std::string stem = source.stem().string() + " (edited)";
+  auto free = [&](const std::filesystem::path& candidate) {
+    std::error_code ignored;
+    return !std::filesystem::exists(candidate, ignored) &&
+           std::find(taken.begin(), taken.end(), candidate.string()) == taken.end();
+  };
+  std::filesystem::path candidate = folder / (stem + "." + extension);
+  for (int n = 2; !free(candidate); ++n)
+    candidate = folder / (stem + " " + std::to_string(n) + "." + extension);
+  return candidate.string();
 }

@@ -4,6 +4,7 @@
 // is honoured, and the program folder once the named folder proves missing.
 #include <atomic>
 #include <string>
+#include <vector>
 
 class OutputFolderResolver {
  public:
@@ -26,3 +27,9 @@ class OutputFolderResolver {
   std::string programFolder_;
   std::atomic<bool> programFolderInUse_{false};
 };
+
+// An exported file's name: "<name> (edited).<ext>" beside `input`, or with
+// " 2", " 3", ... added before the extension when that name is taken (on
+// disk or in `taken`), so an export never overwrites anything.
+std::string EditedName(const std::string& input, const std::string& extension,
+                       const std::vector<std::string>& taken = {});

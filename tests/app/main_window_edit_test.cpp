@@ -9,6 +9,8 @@
 #include <wx/eventfilter.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "app/control_ids.h"
@@ -18,6 +20,7 @@
 #include "edit/dialogs/output_settings_dialog.h"
 #include "main_window_fixture.h"
 #include "test_media.h"
+#include "ui/bitmap_progress_ctrl.h"
 
 namespace {
 
@@ -72,7 +75,7 @@ class EditToolsTest : public MainWindowFixture {
   // Right-clicks the first row and picks the item `downs` places down the
   // menu with the keyboard; `inDialog` runs on another thread meanwhile, as
   // the item may open a modal dialog that holds this thread.
-  void PickFromRowMenu(int downs, const std::function<void()>& inDialog = {}) {
+  void PickFromRowMenu(int downs, const std::function<void()>& inDialog = {}, int row = 0) {
     std::atomic<bool> open{false}, closed{false};
     auto onOpen = [&](wxMenuEvent& e) { open = true; e.Skip(); };
     auto onClose = [&](wxMenuEvent& e) { closed = true; e.Skip(); };
@@ -86,8 +89,8 @@ class EditToolsTest : public MainWindowFixture {
       if (WaitFlag(closed, std::chrono::seconds(3)) && inDialog) inDialog();
     });
     MediaList* list = window_->mediaList();
-    const wxRect row = list->CellRect(0, 1);
-    Click(list->ClientToScreen(row.GetTopLeft() + wxPoint(20, row.height / 2)), 3);
+    const wxRect cell = list->CellRect(row, 1);
+    Click(list->ClientToScreen(cell.GetTopLeft() + wxPoint(20, cell.height / 2)), 3);
     PumpUntil([&] { return closed.load(); }, 5000);
     keys.join();
     window_->Unbind(wxEVT_MENU_OPEN, onOpen);
@@ -135,8 +138,10 @@ TEST_F(EditToolsTest, ToolsRunModallyFromTheRowMenuAndTheMainPreviewComesBack) {
   PickFromRowMenu(1);  // "Preview"
   ASSERT_TRUE(PumpUntil([&] { return window_->previewPanelShown() && PreviewShowsAPicture(); }));
 
-  // Output settings: one channel choice, no profile lists; Cancel and OK
-  // both leave the main window's choices without a selection.
+  // Output settings: one channel choice and the chosen format's lists;
+  // Cancel and an unchanged OK both leave the main window's choices as they
+  // were.
+  const edit::OutputChoices before = window_->outputChoices();
   SettingsWatch watch;
   wxEvtHandler::AddFilter(&watch);
   std::atomic<bool> closedByCancel{false};
@@ -146,19 +151,19 @@ TEST_F(EditToolsTest, ToolsRunModallyFromTheRowMenuAndTheMainPreviewComesBack) {
   ASSERT_EQ(watch.channelEntries.size(), 1u);
   EXPECT_EQ(watch.channelEntries[0], "2 Channels");
   EXPECT_EQ(watch.channelSelected, 0);
-  EXPECT_EQ(watch.resolutionEntries, 0u);
+  EXPECT_EQ(watch.resolutionEntries, 5u);
   std::atomic<bool> closedByOk{false};
   PickFromRowMenu(5, [&] { closedByOk = ClickUntilClosed("Settings", {260 + 48, 250 + 15}); });
   EXPECT_TRUE(closedByOk);
-  EXPECT_EQ(window_->outputChoices(), edit::OutputChoices{});
+  EXPECT_EQ(window_->outputChoices(), before);
 
   // Trim takes the preview's surface while it is open; Cancel gives it back
   // and stores nothing.
-  const MediaItem before = window_->mediaList()->model().items()[0];
+  const MediaItem record = window_->mediaList()->model().items()[0];
   std::atomic<bool> trimClosed{false};
   PickFromRowMenu(2, [&] { trimClosed = ClickUntilClosed("Trim", {490 + 48, 406 + 15}); });
   EXPECT_TRUE(trimClosed) << "the trim dialog did not open or did not close";
-  EXPECT_EQ(window_->mediaList()->model().items()[0], before);
+  EXPECT_EQ(window_->mediaList()->model().items()[0], record);
   ASSERT_TRUE(PumpUntil([&] { return PreviewShowsAPicture(); })) << "the main preview stays empty";
   window_->preview()->Play();
   EXPECT_TRUE(PumpUntil([&] { return window_->preview()->state() == media::kPlaying; }));
@@ -170,6 +175,48 @@ TEST_F(EditToolsTest, ToolsRunModallyFromTheRowMenuAndTheMainPreviewComesBack) {
   Click(list->ClientToScreen(row.GetTopLeft() + wxPoint(20, row.height / 2)));
   xtest::Key("Delete");
   EXPECT_TRUE(PumpUntil([&] { return list->model().size() == 0; }));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EditToolsTest, ExportFromTheRowMenuWritesTheChosenFormatAndStopLeavesNothing) {
+  namespace fs = std::filesystem;
+  const fs::path exported = dir_ / "Call (edited).mp4";
+  CBitmapProgressCtrl* bar = window_->progressBar();
+  PickFromRowMenu(6);  // "Export…"
+  ASSERT_TRUE(PumpUntil([&] {
+    return !window_->exporting() && !bar->IsShown() && fs::exists(exported);
+  }, 60'000)) << "no export appeared";
+  EXPECT_TRUE(window_->statusText().StartsWith("Exported")) << window_->statusText();
+  std::string probe;
+  ASSERT_TRUE(testmedia::Run({"sh", "-c",
+                              "ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" +
+                                  exported.string() + "' > '" + (dir_ / "probe.txt") + "'"}));
+  std::ifstream(dir_ / "probe.txt") >> probe;
+  EXPECT_EQ(probe, "h264");
+
+  // A long recording's export moves the bar; stopped mid-way it leaves no
+  // file.
+  const std::string longer = dir_ / "Long.avi";
+  ASSERT_TRUE(testmedia::Run({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                              "testsrc2=size=640x480:rate=25", "-f", "lavfi", "-i",
+                              "sine=frequency=500:sample_rate=48000", "-t", "60", "-ac", "2",
+                              "-c:v", "msmpeg4v3", "-c:a", "pcm_s16le", longer}));
+  window_->AppendRecording(longer, "Long.avi", "00:01:00");
+  PumpFor(200);
+  PickFromRowMenu(6, {}, 1);
+  ASSERT_TRUE(PumpUntil([&] { return window_->exporting() && bar->GetPos() > 0; }));
+  wxCommandEvent stop(wxEVT_BUTTON, ids::kConvertStop);
+  window_->ProcessWindowEvent(stop);
+  ASSERT_TRUE(PumpUntil([&] { return window_->statusText() == "Export cancelled"; }, 20'000))
+      << window_->statusText();
+  EXPECT_FALSE(window_->exporting() || bar->IsShown());
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir_.path()))
+    files += entry.path().filename().string().find("(edited)") != std::string::npos;
+  EXPECT_EQ(files, 1) << "the stopped export left a file";
 }
 
 }  // namespace

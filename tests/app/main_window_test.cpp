@@ -15,6 +15,7 @@
 #include "support/temp_dir.h"
 #include "support/wx_env.h"
 #include "support/x_screen.h"
+#include "ui/bitmap_progress_ctrl.h"
 #include "ui/hover_button.h"
 
 namespace fs = std::filesystem;
@@ -122,23 +123,24 @@ TEST_F(MainWindowTest, CancellingTheFolderBrowserStillSavesTheTypedFolder) {
 
 TEST_F(MainWindowTest, HiddenConversionCommandsDriveTheProgressBar) {
   MainWindow* w = Open();
-  auto* bar = wxDynamicCast(w->FindWindow(1018), wxGauge);
+  CBitmapProgressCtrl* bar = w->progressBar();
   ASSERT_NE(bar, nullptr);
   EXPECT_FALSE(bar->IsShown());
   auto command = [&](int id) {
     wxCommandEvent click(wxEVT_BUTTON, id);
     w->FindWindow(id)->ProcessWindowEvent(click);
   };
-  command(1002);  // convert: bar shown at 0
-  EXPECT_TRUE(bar->IsShown());
-  EXPECT_EQ(bar->GetValue(), 0);
+  command(1002);  // convert with no recording selected: nothing to do
+  EXPECT_FALSE(bar->IsShown());
+  EXPECT_FALSE(w->exporting());
+  bar->Show();
   auto* progress = new wxCommandEvent(WM_CONVERT_PROGRESS);
   progress->SetExtraLong(40);
   wxQueueEvent(w, progress);
-  EXPECT_TRUE(PumpUntil([&] { return bar->GetValue() == 40; }));
+  EXPECT_TRUE(PumpUntil([&] { return bar->GetPos() == 40; }));
   command(1003);  // stop: hidden and back to 0
   EXPECT_FALSE(bar->IsShown());
-  EXPECT_EQ(bar->GetValue(), 0);
+  EXPECT_EQ(bar->GetPos(), 0);
 }
 
 TEST(HoverButton, ClickReachesTheParentWithoutAnyBitmap) {

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "app/app_folders.h"
 #include "app/ini_file.h"
@@ -141,4 +142,15 @@ TEST(OutputFolder, MissingFolderSwitchesToTheProgramFolderForGood) {
   EXPECT_TRUE(resolver.usingProgramFolder());
   std::filesystem::create_directory(dir / "gone");
   EXPECT_EQ(resolver.Resolve(), dir / "program");
+}
+
+TEST(OutputFolder, AnExportedNameNeverTakesAnExistingOrPlannedFile) {
+  TempDir dir;
+  const std::string input = dir / "2026-12-09 10-00-00.avi";
+  const std::string first = dir / "2026-12-09 10-00-00 (edited).mp4";
+  EXPECT_EQ(EditedName(input, "mp4"), first);
+  std::ofstream(first).put('x');
+  const std::string second = dir / "2026-12-09 10-00-00 (edited) 2.mp4";
+  EXPECT_EQ(EditedName(input, "mp4"), second);
+  EXPECT_EQ(EditedName(input, "mp4", {second}), dir / "2026-12-09 10-00-00 (edited) 3.mp4");
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The output settings: the resolution and bit-rate choices of the output
-// format chosen in the main window, handed back to the main window's
-// selectors on OK. The dialog keeps no values of its own.
+// The output settings: the output format, and the resolution and bit-rate
+// choices of that format, handed back to the main window's selectors on OK.
+// The dialog keeps no values of its own.
 #include <string>
 
 #include "edit/dialogs/skinned_dialog.h"
@@ -18,16 +18,22 @@ class COutputSettingsDlg : public SkinnedDialog {
   static constexpr int kVideoGroup = 1138, kAudioGroup = 1139;
   static constexpr int kResolution = 1114, kVideoBitrate = 1105;
   static constexpr int kChannels = 1116, kAudioBitrate = 1118;
+  static constexpr int kFormat = 1140;
 
-  // `profile` is the main window's chosen format (nullptr: none chosen);
-  // `choices` are its selectors, written on OK only.
+  // `format` is the main window's chosen format (-1: none), `choices` its
+  // three selectors; both are written on OK only.
   COutputSettingsDlg(wxWindow* parent, const std::string& skinLittleFolder,
-                     const FormatProfile* profile, OutputChoices* choices);
+                     const FormatProfileTable& profiles, int* format, OutputChoices* choices);
 
   wxChoice* list(int id) const;
 
  private:
+  // Fills the three lists from the format shown, with `selected` chosen.
+  void ShowFormat(int format, const OutputChoices& selected);
   void Store();
+
+  const FormatProfileTable& profiles_;
+  int* format_;
   OutputChoices* choices_;
 };
 
