@@ -1,5 +1,7 @@
 #include "app/recording_ports.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "app/capture_windows.h"
@@ -117,9 +119,14 @@ std::unique_ptr<recording::CaptureSession> WindowRecordingPorts::StartCapture(
   config.rect = rect;
   config.outputName = outputName;
   // One resolver for the whole probe: once the configured folder proves
-  // missing it stays on the program folder for the remaining attempts.
+  // missing it stays on the program folder for the remaining attempts. An
+  // installed copy's program folder takes no files: its recordings then go
+  // to the default output folder, the user's own.
+  const std::string fallback = access(p_.folders.programFolder.c_str(), W_OK) == 0
+                                   ? p_.folders.programFolder
+                                   : p_.folders.defaultOutputFolder;
   auto resolver = std::make_shared<OutputFolderResolver>(
-      p_.folders.settingsPath, p_.folders.defaultOutputFolder, p_.folders.programFolder);
+      p_.folders.settingsPath, p_.folders.defaultOutputFolder, fallback);
   config.outputFolder = [resolver] { return resolver->Resolve(); };
   config.randomSeed = static_cast<unsigned>(std::rand());
   config.openGrabber = [] { return capture::OpenScreenGrabber(); };
