@@ -51,9 +51,9 @@ long long FileBytes(const std::string& path) {
   return stat(path.c_str(), &s) == 0 ? static_cast<long long>(s.st_size) : -1;
 }
 
-// CPU seconds the whole machine has been busy since it started: the other
-// engineers' builds share these cores, and what they took during a run says
-// how far its wall time can be trusted.
+// CPU seconds the whole machine has been busy since it started. Other work
+// may share the cores; what it took during a run says how far that run's
+// wall time can be trusted.
 double MachineBusySeconds() {
   std::ifstream in("/proc/stat");
   std::string cpu;
@@ -62,7 +62,9 @@ double MachineBusySeconds() {
   return static_cast<double>(user + nice + system + irq + softirq) / sysconf(_SC_CLK_TCK);
 }
 
-// Measures `work`, which reports its own CPU seconds into the cost.
+// Wall time of `work`, CPU time of `who` (ourselves or our waited-for
+// children) and what the rest of the machine took meanwhile. `work` fills in
+// the bytes it wrote and says whether it succeeded; a failure has wall -1.
 template <typename Work>
 Cost Timed(int who, Work&& work) {
   Cost cost;
