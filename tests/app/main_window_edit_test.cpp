@@ -110,8 +110,12 @@ class EditToolsTest : public MainWindowFixture {
       xtest::PressButton(1, true);
       std::this_thread::sleep_for(std::chrono::milliseconds(40));
       xtest::PressButton(1, false);
-      std::this_thread::sleep_for(std::chrono::milliseconds(250));
-      if (xtest::FindWindowsByTitle(title).empty()) return true;
+      // Gone within a moment, or the click was early (closing still locked).
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+      while (std::chrono::steady_clock::now() < deadline) {
+        if (xtest::FindWindowsByTitle(title).empty()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
     }
     return false;
   }
