@@ -24,13 +24,6 @@
 
 namespace {
 
-bool WaitFlag(const std::atomic<bool>& flag, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!flag && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return flag.load();
-}
-
 // Notes what the output settings show when they open (on the window's thread,
 // inside their modal run).
 struct SettingsWatch : wxEventFilter {
@@ -60,42 +53,6 @@ class EditToolsTest : public MainWindowFixture {
                                 "-c:v", "msmpeg4v3", "-c:a", "pcm_s16le", recording_}));
     Open();
     window_->AppendRecording(recording_, "Call.avi", "00:00:05");
-    PumpFor(200);
-  }
-
-  void Click(wxPoint screen, int button = 1) {
-    xtest::MovePointer(screen.x, screen.y);
-    PumpFor(80);
-    xtest::PressButton(button, true);
-    PumpFor(50);
-    xtest::PressButton(button, false);
-    PumpFor(150);
-  }
-
-  // Right-clicks the first row and picks the item `downs` places down the
-  // menu with the keyboard; `inDialog` runs on another thread meanwhile, as
-  // the item may open a modal dialog that holds this thread.
-  void PickFromRowMenu(int downs, const std::function<void()>& inDialog = {}, int row = 0) {
-    std::atomic<bool> open{false}, closed{false};
-    auto onOpen = [&](wxMenuEvent& e) { open = true; e.Skip(); };
-    auto onClose = [&](wxMenuEvent& e) { closed = true; e.Skip(); };
-    window_->Bind(wxEVT_MENU_OPEN, onOpen);
-    window_->Bind(wxEVT_MENU_CLOSE, onClose);
-    std::jthread keys([&] {
-      if (!WaitFlag(open, std::chrono::seconds(5))) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the menu takes the keyboard
-      for (int i = 0; i < downs; ++i) xtest::Key("Down");
-      xtest::Key("Return");
-      if (WaitFlag(closed, std::chrono::seconds(3)) && inDialog) inDialog();
-    });
-    MediaList* list = window_->mediaList();
-    const wxRect cell = list->CellRect(row, 1);
-    Click(list->ClientToScreen(cell.GetTopLeft() + wxPoint(20, cell.height / 2)), 3);
-    PumpUntil([&] { return closed.load(); }, 5000);
-    keys.join();
-    window_->Unbind(wxEVT_MENU_OPEN, onOpen);
-    window_->Unbind(wxEVT_MENU_CLOSE, onClose);
-    ASSERT_TRUE(closed) << "the row menu did not open and close";
     PumpFor(200);
   }
 

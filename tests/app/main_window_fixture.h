@@ -3,10 +3,15 @@
 // skin is the real one, so settings and folders stay inside the test.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "app/main_window.h"
+#include "app/media_list.h"
 #include "support/temp_dir.h"
 #include "support/wx_env.h"
 #include "support/x_screen.h"
@@ -35,6 +40,54 @@ class MainWindowFixture : public ::testing::Test {
     EXPECT_TRUE(PumpUntil([&] { return window_->IsShownOnScreen(); }));
     PumpFor(300);
     return window_;
+  }
+
+  // A real click at a screen point.
+  void Click(wxPoint screen, int button = 1) {
+    xtest::MovePointer(screen.x, screen.y);
+    PumpFor(80);
+    xtest::PressButton(button, true);
+    PumpFor(50);
+    xtest::PressButton(button, false);
+    PumpFor(150);
+  }
+
+  static bool WaitFlag(const std::atomic<bool>& flag, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!flag && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return flag.load();
+  }
+
+  // Right-clicks the row and picks the item `downs` places down its menu
+  // with the keyboard; `inDialog` runs on another thread meanwhile, as the
+  // item may open a modal dialog that holds this thread. The menu runs its
+  // own loop inside the click, so the keys come from another thread once
+  // the menu holds the keyboard.
+  void PickFromRowMenu(int downs, const std::function<void()>& inDialog = {}, int row = 0) {
+    std::atomic<bool> open{false}, closed{false};
+    auto onOpen = [&](wxMenuEvent& e) { open = true; e.Skip(); };
+    auto onClose = [&](wxMenuEvent& e) { closed = true; e.Skip(); };
+    window_->Bind(wxEVT_MENU_OPEN, onOpen);
+    window_->Bind(wxEVT_MENU_CLOSE, onClose);
+    std::jthread keys([&] {
+      if (!WaitFlag(open, std::chrono::seconds(5))) return;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+      while (!xtest::KeyboardGrabbed() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      for (int i = 0; i < downs; ++i) xtest::Key("Down");
+      xtest::Key("Return");
+      if (WaitFlag(closed, std::chrono::seconds(3)) && inDialog) inDialog();
+    });
+    MediaList* list = window_->mediaList();
+    const wxRect cell = list->CellRect(row, 1);
+    Click(list->ClientToScreen(cell.GetTopLeft() + wxPoint(20, cell.height / 2)), 3);
+    PumpUntil([&] { return closed.load(); }, 5000);
+    keys.join();
+    window_->Unbind(wxEVT_MENU_OPEN, onOpen);
+    window_->Unbind(wxEVT_MENU_CLOSE, onClose);
+    ASSERT_TRUE(closed) << "the row menu did not open and close";
+    PumpFor(200);
   }
 
   TempDir dir_;

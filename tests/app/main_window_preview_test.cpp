@@ -43,54 +43,14 @@ class PreviewPanelTest : public MainWindowFixture {
 
   wxPoint OnScreen(wxWindow* w, wxPoint at) { return w->ClientToScreen(at); }
 
-  void Click(wxPoint screen, int button = 1) {
-    xtest::MovePointer(screen.x, screen.y);
-    PumpFor(80);
-    xtest::PressButton(button, true);
-    PumpFor(50);
-    xtest::PressButton(button, false);
-    PumpFor(150);
-  }
   void ClickButton(int id) {
     CHoverButton* b = window_->button(id);
     ASSERT_TRUE(b && b->IsShownOnScreen()) << id;
     Click(OnScreen(b, wxPoint(b->GetSize().x / 2, b->GetSize().y / 2)));
   }
 
-  // Right-clicks the first row and picks the menu's first item, "Preview",
-  // with the keyboard. The menu runs its own loop inside the click, so the
-  // keys come from another thread once the menu is up.
-  void PreviewFromRowMenu() {
-    std::atomic<bool> open{false}, closed{false};
-    auto onOpen = [&](wxMenuEvent& e) { open = true; e.Skip(); };
-    auto onClose = [&](wxMenuEvent& e) { closed = true; e.Skip(); };
-    window_->Bind(wxEVT_MENU_OPEN, onOpen);
-    window_->Bind(wxEVT_MENU_CLOSE, onClose);
-    std::jthread keys([&] {
-      auto waitFor = [](std::atomic<bool>& flag, std::chrono::milliseconds limit) {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!flag && std::chrono::steady_clock::now() < deadline)
-          std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return flag.load();
-      };
-      if (!waitFor(open, std::chrono::seconds(5))) return;
-      // Keys sent before the menu holds the keyboard are lost: repeat until
-      // it has closed.
-      for (int attempt = 0; attempt < 10 && !closed; ++attempt) {
-        xtest::Key("Down");
-        xtest::Key("Return");
-        waitFor(closed, std::chrono::milliseconds(500));
-      }
-    });
-    MediaList* list = window_->mediaList();
-    wxRect row = list->CellRect(0, 1);
-    Click(OnScreen(list, row.GetTopLeft() + wxPoint(20, row.height / 2)), 3);
-    keys.join();
-    window_->Unbind(wxEVT_MENU_OPEN, onOpen);
-    window_->Unbind(wxEVT_MENU_CLOSE, onClose);
-    ASSERT_TRUE(closed) << "the row menu did not open and close";
-    PumpFor(200);
-  }
+  // The row menu's first item, "Preview".
+  void PreviewFromRowMenu() { PickFromRowMenu(1); }
 
   xtest::Image PreviewPixels() {
     wxPoint at = window_->ClientToScreen(wxPoint(534, 145));

@@ -223,6 +223,16 @@ void Key(const std::string& keysym) {
   XSync(d.get(), False);
 }
 
+bool KeyboardGrabbed() {
+  DisplayPtr d = Open();
+  if (!d) return false;
+  const int status = XGrabKeyboard(d.get(), DefaultRootWindow(d.get()), False, GrabModeAsync,
+                                   GrabModeAsync, CurrentTime);
+  if (status == GrabSuccess) XUngrabKeyboard(d.get(), CurrentTime);
+  XSync(d.get(), False);
+  return status == AlreadyGrabbed;
+}
+
 void KeyDown(const std::string& keysym, bool down) {
   auto d = Open();
   if (!d) return;

@@ -55,6 +55,9 @@ void RequestActivate(unsigned long window);
 void MovePointer(int x, int y);
 void PressButton(int button, bool down);
 void Key(const std::string& keysym);
+// True when another client holds the keyboard grab (an open menu does):
+// keys sent from then on reach it.
+bool KeyboardGrabbed();
 // Holds a key down or lets it go (modifiers around a click).
 void KeyDown(const std::string& keysym, bool down);
 
