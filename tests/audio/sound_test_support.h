@@ -67,6 +67,17 @@ class Player {
   Player(const std::string& sink, const std::vector<std::uint8_t>& pcm) {
     const std::string file = dir_ / "tone.raw";
     WriteFile(file, std::string(pcm.begin(), pcm.end()));
+    Start(sink, file);
+  }
+  // Plays a raw 16-bit stereo file too long to hold in memory.
+  Player(const std::string& sink, const std::filesystem::path& rawFile) { Start(sink, rawFile); }
+  ~Player() {
+    if (pid_ > 0) platform::EndChild(pid_, std::chrono::milliseconds(500));
+  }
+  bool started() const { return pid_ > 0; }
+
+ private:
+  void Start(const std::string& sink, const std::string& file) {
     platform::SpawnOptions options;
     options.searchPath = true;
     pid_ = platform::Spawn({"pacat", "--playback", "--raw", "--device=" + sink,
@@ -75,12 +86,7 @@ class Player {
                            options)
                .value_or(-1);
   }
-  ~Player() {
-    if (pid_ > 0) platform::EndChild(pid_, std::chrono::milliseconds(500));
-  }
-  bool started() const { return pid_ > 0; }
 
- private:
   TempDir dir_;
   pid_t pid_ = -1;
 };

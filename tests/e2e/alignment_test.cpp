@@ -30,9 +30,9 @@ constexpr double kNearHz = 3000;  // a tone the far side's voice and beeps do no
 // picture late; beyond that, the sound and picture must agree.
 constexpr double kMedianBoundMs = 40, kPairBoundMs = 80;
 
-std::string Geometry() {
-  return std::to_string(kClientW) + "x" + std::to_string(kClientH) + "+" +
-         std::to_string(kClientX) + "+" + std::to_string(kClientY);
+std::string Geometry(int w = kClientW, int h = kClientH, int x = kClientX, int y = kClientY) {
+  return std::to_string(w) + "x" + std::to_string(h) + "+" + std::to_string(x) + "+" +
+         std::to_string(y);
 }
 
 double MsSince(Clock::time_point start) {
@@ -163,9 +163,10 @@ class RecordedAlignment : public ::testing::Test {
     }
   }
 
-  void StartCall(const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> argv = {SKYPE_DOUBLE_PATH, "--log",       clientLog_, "--script",
-                                     script_,           "--geometry",  Geometry(), "--in-call",
+  void StartCall(const std::vector<std::string>& extra = {},
+                 const std::string& geometry = Geometry()) {
+    std::vector<std::string> argv = {SKYPE_DOUBLE_PATH, "--log",      clientLog_, "--script",
+                                     script_,           "--geometry", geometry,   "--in-call",
                                      "--contact",       "Dana Farside"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     client_ = std::make_unique<ChildProgram>(argv, box_.env());
@@ -176,7 +177,7 @@ class RecordedAlignment : public ::testing::Test {
   // The recorder with its engine; the call's far side then plays into the
   // loopback, as the recorder asked the double once attached. The near side
   // speaks for the first minute.
-  void StartRecorder() {
+  void StartRecorder(std::unique_ptr<soundtest::Player> nearSide = {}) {
     recorder_ = std::make_unique<ChildProgram>(std::vector<std::string>{kBin + "/murmurant"},
                                                box_.env(), box_.dir / "murmurant.log");
     ASSERT_TRUE(recorder_->started());
@@ -184,8 +185,9 @@ class RecordedAlignment : public ::testing::Test {
     ASSERT_TRUE(e2e::WaitFor(
         [&] { return LogHas(clientLog_, "playing on Speaker (Plovander Loopline)"); }, 15000))
         << "the far side never went into the loopback";
-    near_ = std::make_unique<soundtest::Player>(soundtest::MicSink(),
-                                                soundtest::Tone(60, kNearHz, kNearHz));
+    near_ = nearSide ? std::move(nearSide)
+                     : std::make_unique<soundtest::Player>(soundtest::MicSink(),
+                                                           soundtest::Tone(60, kNearHz, kNearHz));
     ASSERT_TRUE(near_->started());
   }
 
@@ -295,4 +297,119 @@ TEST_F(RecordedAlignment, TenMinutesLaterPictureAndSoundAreStillInStep) {
   std::printf("whole recording: %zu pairs, median %.1f ms, min %.1f ms, max %.1f ms\n", whole.count,
               whole.medianMs, whole.minMs, whole.maxMs);
   ExpectInStep(last, "the last minute of ten", 25);
+}
+
+namespace {
+
+// A steady tone, written a second at a time: an hour of it does not fit
+// comfortably in memory.
+void WriteLongTone(const fs::path& file, std::chrono::seconds length, double hz) {
+  const std::vector<std::uint8_t> second = soundtest::Tone(1, hz, hz);
+  std::ofstream out(file, std::ios::binary);
+  // Whole cycles per second, so the seconds join without a click.
+  for (auto s = 0s; s < length; ++s)
+    out.write(reinterpret_cast<const char*>(second.data()),
+              static_cast<std::streamsize>(second.size()));
+}
+
+long ResidentKb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+// Stretches of the near side's channel where its steady tone is missing:
+// sound that never reached the file. Returns their start times in ms.
+std::vector<double> GapsInTone(const std::vector<std::int16_t>& interleaved, int channel,
+                               double skipMs) {
+  constexpr std::size_t kWindow = 480;  // 10 ms
+  std::vector<double> gaps;
+  const std::size_t frames = interleaved.size() / 2;
+  const auto skip = static_cast<std::size_t>(skipMs * 48);
+  for (std::size_t f = skip; f + kWindow + skip <= frames; f += kWindow) {
+    double sum = 0;
+    for (std::size_t k = f; k < f + kWindow; ++k) {
+      const double v = interleaved[2 * k + channel];
+      sum += v * v;
+    }
+    if (std::sqrt(sum / kWindow) < 2000) gaps.push_back(static_cast<double>(f) / 48.0);
+  }
+  return gaps;
+}
+
+}  // namespace
+
+// An hour at 1280 x 720 with a steady tone on the near side: the recorder's
+// memory stays flat after the first minute, the tone has no gap in the file,
+// the file decodes for its whole length, and its last minute is in step.
+// Takes about 70 minutes; run with MURMURANT_HOUR_TEST=1, outside ctest.
+TEST_F(RecordedAlignment, AnHourAt1280x720KeepsMemoryFlatLosesNoSoundAndStaysInStep) {
+  if (!std::getenv("MURMURANT_HOUR_TEST")) GTEST_SKIP() << "set MURMURANT_HOUR_TEST=1";
+  constexpr auto kLength = 60min;
+  const fs::path tone = box_.dir / "near.raw";
+  WriteLongTone(tone, kLength + 5min, kNearHz);
+  StartCall({}, Geometry(1280, 720, 0, 150));
+  if (HasFatalFailure()) return;
+  StartRecorder(std::make_unique<soundtest::Player>(soundtest::MicSink(), tone));
+  if (HasFatalFailure()) return;
+
+  e2e::Click(37, 55);
+  ASSERT_TRUE(e2e::WaitFor(StopRecordShown, 5000)) << "the recording did not start";
+  const auto started = Clock::now();
+  long firstMinuteKb = -1, maxKb = -1;
+  for (auto next = started + 10s; next - started <= kLength; next += 10s) {
+    std::this_thread::sleep_until(next);
+    ASSERT_TRUE(recorder_->running()) << "the recorder ended during the recording";
+    const long kb = ResidentKb(recorder_->pid());
+    const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(next - started).count();
+    if (firstMinuteKb < 0 && next - started >= 60s) firstMinuteKb = kb;
+    if (firstMinuteKb >= 0) maxKb = std::max(maxKb, kb);
+    if ((next - started) % 5min == 0s)
+      std::printf("%3ld min: resident %ld kB\n", static_cast<long>(minutes), kb), std::fflush(stdout);
+  }
+  const double recordedMs = MsSince(started);
+  xtest::Key("F9");
+  auto recording = e2e::WaitForFinishedRecording(box_, 60000);
+  ASSERT_TRUE(recording) << "no finished recording";
+  std::printf("file %s: %.1f MB\n", recording->path.c_str(),
+              static_cast<double>(fs::file_size(recording->path)) / 1e6);
+
+  std::printf("resident after the first minute %ld kB, highest later %ld kB (+%.2f MB)\n",
+              firstMinuteKb, maxKb, (maxKb - firstMinuteKb) / 1024.0);
+  EXPECT_LT(maxKb - firstMinuteKb, 5 * 1024) << "memory grows while recording";
+
+  const avicheck::Contents& contents = recording->contents;
+  const double pictureSeconds = e2e::VideoSeconds(contents);
+  const double soundSeconds = e2e::AudioSeconds(contents);
+  std::printf("recorded %.1f s by the clock: %lld pictures (%.2f s), %.2f s of sound, "
+              "%lld decode errors\n",
+              recordedMs / 1000, static_cast<long long>(contents.pictures), pictureSeconds,
+              soundSeconds, static_cast<long long>(contents.decodeErrors));
+  EXPECT_EQ(contents.decodeErrors, 0);
+  EXPECT_NEAR(pictureSeconds, recordedMs / 1000, 2.0) << "the file does not play its full length";
+  EXPECT_NEAR(soundSeconds, pictureSeconds, 0.2) << "sound and picture lengths differ";
+
+  const std::vector<double> gaps = GapsInTone(contents.samples, 1, 2000);
+  std::printf("near-side tone: %zu gaps of 10 ms", gaps.size());
+  for (std::size_t i = 0; i < std::min<std::size_t>(gaps.size(), 10); ++i)
+    std::printf(" %.0f", gaps[i]);
+  std::printf("\n");
+  EXPECT_TRUE(gaps.empty()) << "near-side sound is missing from the file";
+
+  const avsync::Analysis all = avsync::Analyse(recording->path);
+  ASSERT_FALSE(all.flashesMs.empty());
+  const avsync::Summary whole = avsync::Summarise(all.pairs);
+  std::printf("whole recording: %s\n", avsync::Describe(all).c_str());
+  EXPECT_GE(whole.count + 1, all.flashesMs.size()) << "flashes without their beep";
+  const double lastMinute = all.flashesMs.back() - 60'000;
+  avsync::Analysis last{true, {}, {}, {}};
+  for (double f : all.flashesMs)
+    if (f >= lastMinute) last.flashesMs.push_back(f);
+  for (double b : all.beepsMs)
+    if (b >= lastMinute - kPairBoundMs) last.beepsMs.push_back(b);
+  for (const auto& p : all.pairs)
+    if (p.flashMs >= lastMinute) last.pairs.push_back(p);
+  ExpectInStep(last, "the last minute of sixty", 25);
+  EXPECT_TRUE(recorder_->running());
 }
