@@ -14,6 +14,7 @@ packages=(
   xvfb xdotool x11-utils xauth openbox
   fonts-liberation fonts-dejavu-core fonts-urw-base35
   imagemagick ffmpeg sox espeak-ng
+  clang libclang-rt-14-dev
 )
 
 missing=()
