@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/capture_windows.h"
@@ -98,7 +99,12 @@ void WindowRecordingPorts::SetStatus(const std::string& text) {
 }
 
 void WindowRecordingPorts::OpenStreams() { p_.callAudio.Open(); }
-void WindowRecordingPorts::CloseStreams() { p_.callAudio.Close(); }
+void WindowRecordingPorts::CloseStreams() {
+  if (!p_.callAudio.open()) return;
+  p_.callAudio.Close();
+  // The capture has finished its file by now: the counts are the recording's.
+  std::fprintf(stderr, "murmurant: %s\n", audio::Describe(p_.callAudio.stats()).c_str());
+}
 
 void WindowRecordingPorts::InstallCursorHook() {
   p_.capture.InstallCursorHook(p_.messageWindow ? p_.messageWindow() : 0,

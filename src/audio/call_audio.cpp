@@ -34,7 +34,6 @@ struct CallAudio::Input {
   std::function<std::string()> device;
   SideWriter& writer;
   std::unique_ptr<WaveStream> stream;
-  SampleBuffer buffer;
   std::chrono::steady_clock::time_point lastTry{};
   bool reported = false;  // its device's absence has been logged
 
@@ -52,10 +51,13 @@ struct CallAudio::Input {
     if (stream) reported = false;
   }
 
+  // Each completed buffer goes from where the device filled it into the
+  // ring, with its own capture time.
   void Drain() {
     if (!stream) return;
-    while (stream->ReadInput(&buffer))
-      writer.Write({buffer.data(), buffer.ByteSize()}, stream->lastInputEndNs());
+    while (stream->DrainInput(
+        [this](std::span<const std::uint8_t> bytes, std::int64_t endNs) { writer.Write(bytes, endNs); })) {
+    }
   }
 
   // A side without a working device: keep its time line going with silence,
@@ -107,8 +109,8 @@ bool CallAudio::WaitForWork(std::stop_token& stop) {
 }
 
 void CallAudio::Run(std::stop_token stop) {
-  Input far{*this, "far side", devices_.far, farWriter_, nullptr, {}, {}};
-  Input near{*this, "near side", devices_.near, nearWriter_, nullptr, {}, {}};
+  Input far{*this, "far side", devices_.far, farWriter_, nullptr, {}};
+  Input near{*this, "near side", devices_.near, nearWriter_, nullptr, {}};
   far.TryOpen();
   near.TryOpen();
   while (WaitForWork(stop)) {

@@ -63,6 +63,9 @@ class CallAudio final : private WaveNotifySink {
   // For the capture thread's audio step (AudioMixer).
   CallSide& far() { return far_; }
   CallSide& near() { return near_; }
+  // Any thread: what became of both sides' sound since Open; complete once
+  // Close has returned and the capture thread has ended.
+  SoundStats stats() const { return {far_.stats(), near_.stats()}; }
 
  private:
   struct Input;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "audio/audio_ring.h"
@@ -28,6 +29,26 @@ inline constexpr std::int64_t kCallFrameBytes = 4;
 std::int64_t BytesForNs(std::int64_t ns);
 std::int64_t NsForBytes(std::int64_t bytes);
 
+// What became of one side's sound over a recording, in bytes of call sound,
+// for the recording's owner to read (and log) once it is over.
+struct SideStats {
+  std::int64_t gapSilence = 0;    // silence put in where sound went missing on the way
+  std::int64_t idleSilence = 0;   // silence standing in for a side without a device
+  std::int64_t droppedSound = 0;  // sound ahead of its capture time, or refused for want of room
+  std::int64_t ringRefused = 0;   // bytes the full ring refused (sound and silence)
+  std::int64_t skippedLate = 0;   // sound for a stretch the file had already had as silence
+  // Sound that existed and is not in the file where it belongs.
+  std::int64_t lost() const { return gapSilence + droppedSound + skippedLate; }
+};
+
+struct SoundStats {
+  SideStats far, near;
+  bool soundLost() const { return far.lost() > 0 || near.lost() > 0; }
+};
+
+// One line for the log: whether sound was lost, and every count of both sides.
+std::string Describe(const SoundStats& stats);
+
 struct CallSide {
   AudioRing ring;
   // Capture time (monotonic ns) of ring position 0; 0 until the writer has
@@ -37,9 +58,14 @@ struct CallSide {
   // capture thread only; sound from before it never enters the ring.
   std::atomic<std::int64_t> startNs{0};
 
-  // Empties the ring and forgets both times. Only while neither the writer
-  // nor a capture thread uses the side.
+  // The counts behind SideStats: each written by one thread (the writer, or
+  // the capture thread for skippedLate), readable at any moment.
+  std::atomic<std::int64_t> gapSilence{0}, idleSilence{0}, droppedSound{0}, skippedLate{0};
+
+  // Empties the ring and forgets both times and the counts. Only while
+  // neither the writer nor a capture thread uses the side.
   void Reset();
+  SideStats stats() const;
 };
 
 // The producer of one side, run by whoever drains the side's input stream.
@@ -70,10 +96,10 @@ class SideWriter {
   // place and the file its length.
   void FillSilenceUntil(std::int64_t untilNs);
 
-  // Bytes of silence put in for losses, and of sound dropped as too early or
-  // for want of room, since Reset.
-  std::int64_t silenceBytes() const { return silence_; }
-  std::int64_t droppedBytes() const { return dropped_; }
+  // Bytes of silence put in (for losses and for a missing device), and of
+  // sound dropped as too early or for want of room, since the side's Reset.
+  std::int64_t silenceBytes() const { return side_.gapSilence + side_.idleSilence; }
+  std::int64_t droppedBytes() const { return side_.droppedSound; }
 
  private:
   struct Held {
@@ -82,14 +108,15 @@ class SideWriter {
   };
   void FlushPreroll(std::int64_t startNs);
   void Place(std::span<const std::uint8_t> block, std::int64_t endNs, std::int64_t startNs);
-  void PutSilence(std::int64_t bytes);
+  void PutSilence(std::int64_t bytes, std::atomic<std::int64_t>& counter);
+  static void Add(std::atomic<std::int64_t>& counter, std::int64_t n) {
+    counter.fetch_add(n, std::memory_order_relaxed);
+  }
   void SetOrigin(std::int64_t ns);
 
   CallSide& side_;
   std::int64_t origin_ = 0;
   std::int64_t written_ = 0;  // ring bytes placed since Reset: sound and silence
-  std::int64_t silence_ = 0;
-  std::int64_t dropped_ = 0;
   std::deque<Held> preroll_;
   std::size_t prerollBytes_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "audio/wave_stream.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -93,7 +94,6 @@ void WaveStream::CloseInput() {
   for (auto& h : inputHeaders_) inputDevice_->Unprepare(h);
   inputDevice_.reset();
   inputBlock_.reset();
-  inputStaging_.reset();
 }
 
 bool WaveStream::OpenInput(const char* id) {
@@ -109,13 +109,11 @@ bool WaveStream::OpenInput(const char* id) {
   if (platform::WaveIn::Query(device, ToDevice(inputFormat_)) != WaveResult::kOk) return false;
   const auto size = static_cast<std::size_t>(inputBufferSize_);
   inputBlock_ = ZeroBlock(kBuffers * size);
-  inputStaging_ = ZeroBlock(kQueued * size);
-  if (!inputBlock_ || !inputStaging_) return false;
+  if (!inputBlock_) return false;
   inputDevice_ = platform::WaveIn::Open(device, ToDevice(inputFormat_),
                                         [this](WaveBuffer& h) { OnInputDone(h); });
   if (!inputDevice_) {
     inputBlock_.reset();
-    inputStaging_.reset();
     return false;
   }
   PointHeaders(inputHeaders_, inputBlock_.get(), inputBufferSize_);
@@ -147,32 +145,53 @@ void WaveStream::OnInputDone(WaveBuffer& header) {
   inputData_.Set();
 }
 
+std::uint32_t WaveStream::Completed() const {
+  const std::uint32_t pending = inputDone_ - inputRead_;  // later completions wait for the next drain
+  // Only four buffers are ever with the device, so no more can be complete.
+  return std::min(pending, static_cast<std::uint32_t>(kQueued));
+}
+
 bool WaveStream::ReadInput(SampleBuffer* buffer) {
   if (!buffer || !inputDevice_) return false;
-  const std::uint32_t read = inputRead_;
-  std::uint32_t end = inputDone_;  // taken once: later completions wait for the next drain
-  if (end == read) return false;
-  // Only four buffers are ever with the device, so no more can be complete.
-  if (end - read > static_cast<std::uint32_t>(kQueued)) end = read + kQueued;
-  inputData_.Reset();
+  const std::uint32_t buffers = Completed();
+  if (buffers == 0) return false;
+  const auto size = static_cast<std::size_t>(inputBufferSize_);
+  buffer->SetSampleRate(inputFormat_.samplesPerSecond);
+  buffer->SetBitsPerSample(inputFormat_.bitsPerSample);
+  buffer->SetSampleCount(
+      static_cast<int>(buffers * size / static_cast<std::size_t>(inputFormat_.bitsPerSample / 8)));
+  std::uint8_t* out = buffer->data();
+  return Drain(buffers, [&](std::span<const std::uint8_t> bytes, std::int64_t) {
+    std::memcpy(out, bytes.data(), bytes.size());
+    out += bytes.size();
+  });
+}
 
+bool WaveStream::DrainInput(const InputTaker& take) {
+  if (!inputDevice_) return false;
+  const std::uint32_t buffers = Completed();
+  return buffers != 0 && Drain(buffers, take);
+}
+
+bool WaveStream::Drain(std::uint32_t buffers, const InputTaker& take) {
+  const std::uint32_t read = inputRead_;
+  const std::uint32_t end = read + buffers;
+  inputData_.Reset();
   const auto size = static_cast<std::size_t>(inputBufferSize_);
   for (std::uint32_t i = read; i != end; ++i) {
     WaveBuffer& h = inputHeaders_[i % kBuffers];
+    // Done with the device (taken under its lock, which also hands over what
+    // the device thread wrote into the buffer).
     if (inputDevice_->Unprepare(h) != WaveResult::kOk) return false;
-    std::memcpy(inputStaging_.get() + (i - read) * size, h.data, size);
+    take({h.data, size}, h.capturedEndNs);
     lastInputEndNs_ = h.capturedEndNs;
     // The buffer drained one step earlier (the spare at first) goes back to
-    // the device, and this one becomes the spare. A device that went away
-    // refuses it; what was already recorded is still delivered.
+    // the device, and this one becomes the spare until the next step: its
+    // bytes stay as they are while `take` and the next one look at them. A
+    // device that went away refuses it; what was already recorded is still
+    // delivered.
     Requeue(inputHeaders_[(i + kQueued) % kBuffers]);
   }
-
-  const std::size_t bytes = (end - read) * size;
-  buffer->SetSampleRate(inputFormat_.samplesPerSecond);
-  buffer->SetBitsPerSample(inputFormat_.bitsPerSample);
-  buffer->SetSampleCount(static_cast<int>(bytes / static_cast<std::size_t>(inputFormat_.bitsPerSample / 8)));
-  std::memcpy(buffer->data(), inputStaging_.get(), bytes);
   inputRead_ = end;
   inputFlowing_ = true;
   return true;

@@ -15,8 +15,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 
 #include "audio/sample_buffer.h"
 #include "platform/wave_device.h"
@@ -85,7 +87,13 @@ class WaveStream {
   bool StopOutput();
   bool OpenInput(const char* id);
   bool SetInputFormat(FormatRequest* request, const char* id);
+  // Copies every completed input buffer (at most four) into `buffer`, in order.
   bool ReadInput(SampleBuffer* buffer);
+  // Drains the completed input buffers where they lie: `take` sees each one's
+  // bytes and the capture time of its end, in order, and the bytes are the
+  // device's again once it returns. False when none was complete.
+  using InputTaker = std::function<void(std::span<const std::uint8_t> bytes, std::int64_t endNs)>;
+  bool DrainInput(const InputTaker& take);
   bool OpenOutput(const char* id);
   bool SetOutputFormat(FormatRequest* request, const char* id);
   bool WriteOutput(const SampleBuffer* buffer);
@@ -116,6 +124,9 @@ class WaveStream {
   void OnInputDone(platform::WaveBuffer& header);
   void OnOutputDone(platform::WaveBuffer& header);
   bool Requeue(platform::WaveBuffer& header);
+  // Completed buffers a drain now takes (at most kQueued), counted once.
+  std::uint32_t Completed() const;
+  bool Drain(std::uint32_t buffers, const InputTaker& take);
   bool NegotiateFormat(FormatRequest* request, const char* id, bool input);
 
   const int bufferDuration_;
@@ -133,7 +144,6 @@ class WaveStream {
   // point into them, is always closed first.
   std::array<platform::WaveBuffer, kBuffers> inputHeaders_{};
   std::unique_ptr<std::uint8_t[]> inputBlock_;
-  std::unique_ptr<std::uint8_t[]> inputStaging_;
   std::array<platform::WaveBuffer, kBuffers> outputHeaders_{};
   std::unique_ptr<std::uint8_t[]> outputBlock_;
   std::unique_ptr<std::uint8_t[]> outputSpare_;

@@ -116,6 +116,7 @@ struct AviWriter::Impl {
   // buffer (and its page faults) for every frame.
   std::array<std::unique_ptr<AVFrame, FrameFree>, 4> pictures;
   std::unique_ptr<AVPacket, PacketFree> packet;
+  std::unique_ptr<AVPacket, PacketFree> audioPacket;  // sound is made straight into it
   std::unique_ptr<SwsContext, SwsFree> converter;
   AVStream* video = nullptr;  // owned by `format`
   AVStream* audio = nullptr;
@@ -172,7 +173,8 @@ Status AviWriter::Impl::OpenEncoder() {
   video->codecpar->codec_tag = MKTAG('M', 'P', '4', '3');
 
   packet.reset(av_packet_alloc());
-  if (!packet) return Status::Fail("out of memory for packets");
+  audioPacket.reset(av_packet_alloc());
+  if (!packet || !audioPacket) return Status::Fail("out of memory for packets");
   for (auto& picture : pictures) {
     picture.reset(av_frame_alloc());
     if (!picture) return Status::Fail("out of memory for frames");
@@ -279,19 +281,43 @@ Status AviWriter::Create(UniqueFd file, const std::string& path, const AviSettin
 }
 
 Status AviWriter::WriteAudio(std::span<const uint8_t> chunk) {
+  return WriteAudio([chunk](const AudioMemory& memory) -> std::size_t {
+    const std::size_t bytes = chunk.size() / kAudioFrameBytes * kAudioFrameBytes;
+    if (bytes == 0) return 0;
+    const std::span<uint8_t> out = memory(bytes);
+    if (out.size() < bytes) return 0;
+    std::memcpy(out.data(), chunk.data(), bytes);
+    return bytes;
+  });
+}
+
+Status AviWriter::WriteAudio(const AudioChunkMaker& make) {
   Impl& m = *impl_;
   if (m.failed || m.finished) return Status::Fail("the file is closed to writing");
-  const int frames = static_cast<int>(chunk.size() / kAudioFrameBytes);
-  if (frames == 0) return Status::Ok();
-  if (int err = av_new_packet(m.packet.get(), frames * kAudioFrameBytes); err < 0)
-    return Status::Fail("out of memory for a sound chunk");
-  std::memcpy(m.packet->data, chunk.data(), static_cast<size_t>(frames) * kAudioFrameBytes);
-  m.packet->stream_index = m.audio->index;
-  m.packet->pts = m.packet->dts = m.audioPosition;
-  m.packet->duration = frames;
-  m.packet->flags |= AV_PKT_FLAG_KEY;
-  av_packet_rescale_ts(m.packet.get(), AVRational{1, kAudioRate}, m.audio->time_base);
-  if (Status s = m.Mux(m.packet.get()); !s.ok()) return s;
+  AVPacket* pkt = m.audioPacket.get();
+  bool noMemory = false;
+  const std::size_t made = make([&](std::size_t bytes) -> std::span<uint8_t> {
+    av_packet_unref(pkt);
+    if (bytes > static_cast<std::size_t>(INT32_MAX / 2) ||
+        av_new_packet(pkt, static_cast<int>(bytes)) < 0) {
+      noMemory = true;
+      return {};
+    }
+    return {pkt->data, bytes};
+  });
+  const int frames = static_cast<int>(std::min<std::size_t>(made, pkt->size) / kAudioFrameBytes);
+  if (noMemory) return Status::Fail("out of memory for a sound chunk");
+  if (frames == 0) {
+    av_packet_unref(pkt);
+    return Status::Ok();
+  }
+  av_shrink_packet(pkt, frames * kAudioFrameBytes);
+  pkt->stream_index = m.audio->index;
+  pkt->pts = pkt->dts = m.audioPosition;
+  pkt->duration = frames;
+  pkt->flags |= AV_PKT_FLAG_KEY;
+  av_packet_rescale_ts(pkt, AVRational{1, kAudioRate}, m.audio->time_base);
+  if (Status s = m.Mux(pkt); !s.ok()) return s;
   m.audioPosition += frames;
   m.CheckDisk();
   return Status::Ok();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "capture/frame.h"
+#include "recording/audio_memory.h"
 #include "recording/status.h"
 #include "recording/unique_fd.h"
 
@@ -37,6 +38,9 @@ class AviWriter {
   // Appends one sound chunk (whole 4-byte frames) at the current audio
   // position, which then advances by its length in frames.
   Status WriteAudio(std::span<const uint8_t> chunk);
+  // The same, with the chunk made straight into the packet that goes to the
+  // muxer, so its sound is not copied once more on the way.
+  Status WriteAudio(const AudioChunkMaker& make);
 
   // Compresses and appends the picture as frame `index` of the video stream.
   // Indices must grow; the ones skipped play back as the previous picture.

@@ -31,9 +31,11 @@ Status WriteSoundTail(const CaptureConfig& config, AviWriter& writer, Clock::tim
   const Clock::time_point giveUp = Clock::now() + config.soundTail;
   for (;;) {
     const bool last = Clock::now() >= giveUp;
-    std::span<const uint8_t> chunk = config.audio->ChunkUpTo(end, last);
-    if (!chunk.empty())
-      if (Status s = writer.WriteAudio(chunk); !s.ok()) return s;
+    if (Status s = writer.WriteAudio([&](const AudioMemory& memory) {
+          return config.audio->ChunkUpTo(end, last, memory);
+        });
+        !s.ok())
+      return s;
     if (writer.audioPosition() >= endFrames || last) return Status::Ok();
     // The capture loop's own pace: a device's next quarter second comes in
     // well under it.
@@ -171,11 +173,9 @@ void CaptureThread::Run() {
     first = false;
     if (clock.ShouldWrite(index)) {
       if (config_.audio) {
-        std::span<const uint8_t> chunk = config_.audio->NextChunk();
-        if (!chunk.empty()) {
-          status = writer->WriteAudio(chunk);
-          if (!status.ok()) break;
-        }
+        status = writer->WriteAudio(
+            [&](const AudioMemory& memory) { return config_.audio->NextChunk(memory); });
+        if (!status.ok()) break;
       }
       status = writer->WriteVideo(index, frame);
       if (!status.ok()) break;

@@ -18,6 +18,7 @@
 #include "capture/frame_grab.h"
 #include "capture/geometry.h"
 #include "platform/screen_grabber.h"
+#include "recording/audio_memory.h"
 
 namespace recording {
 
@@ -31,13 +32,13 @@ class AudioChunkSource {
   // captured at that instant.
   virtual void BeginCollecting(std::chrono::steady_clock::time_point firstPicture) = 0;
   // Capture thread, once per written picture: one mixed 48 kHz 16-bit stereo
-  // chunk, or an empty span when too little sound has arrived. Valid until the
-  // next call.
-  virtual std::span<const uint8_t> NextChunk() = 0;
+  // chunk made in `memory` (the file's packet), and its size; 0 when too
+  // little sound has arrived.
+  virtual std::size_t NextChunk(const AudioMemory& memory) = 0;
   // Capture thread, after the last picture: the sound up to `end`, as far as
   // it has arrived; with `padMissing`, silence for what has not.
-  virtual std::span<const uint8_t> ChunkUpTo(std::chrono::steady_clock::time_point end,
-                                             bool padMissing) = 0;
+  virtual std::size_t ChunkUpTo(std::chrono::steady_clock::time_point end, bool padMissing,
+                                const AudioMemory& memory) = 0;
 };
 
 struct CaptureOutcome {

@@ -1,7 +1,7 @@
 #pragma once
 // The call sound for the capture thread: both sides of the call, drained and
-// mixed once per written picture (far side left, near side right), on the
-// recording's own time line.
+// mixed once per written picture (far side left, near side right) straight
+// into the file's packet, on the recording's own time line.
 #include "audio/call_mixer.h"
 #include "audio/call_side.h"
 #include "recording/capture_thread.h"
@@ -16,10 +16,12 @@ class RingAudioSource final : public AudioChunkSource {
   void BeginCollecting(std::chrono::steady_clock::time_point firstPicture) override {
     mixer_.Begin(Ns(firstPicture), far_, near_);
   }
-  std::span<const uint8_t> NextChunk() override { return mixer_.DrainAndMix(far_, near_); }
-  std::span<const uint8_t> ChunkUpTo(std::chrono::steady_clock::time_point end,
-                                     bool padMissing) override {
-    return mixer_.DrainUpTo(Ns(end), padMissing, far_, near_);
+  std::size_t NextChunk(const AudioMemory& memory) override {
+    return mixer_.DrainAndMix(far_, near_, memory);
+  }
+  std::size_t ChunkUpTo(std::chrono::steady_clock::time_point end, bool padMissing,
+                        const AudioMemory& memory) override {
+    return mixer_.DrainUpTo(Ns(end), padMissing, far_, near_, memory);
   }
 
  private:
@@ -28,7 +30,7 @@ class RingAudioSource final : public AudioChunkSource {
   }
   audio::CallSide& far_;
   audio::CallSide& near_;
-  audio::AudioMixer mixer_;  // the capture thread's two scratch blocks
+  audio::AudioMixer mixer_;
 };
 
 }  // namespace recording

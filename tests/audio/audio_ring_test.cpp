@@ -89,14 +89,43 @@ TEST(AudioRing, FullRingRefusesWholeBlocksWithoutTouchingUnreadData) {
 TEST(AudioMix, FarSideLeftNearSideRightTruncatingTowardZero) {
   auto remote = Frames(1, 1000, -1000);
   auto local = Frames(1, 300, 101);
-  audio::MixFrames(remote.data(), local.data(), 1);
-  EXPECT_EQ(FrameAt(remote, 0), Frame(0, 200));
+  std::vector<std::uint8_t> out(4);
+  audio::MixFrames(remote.data(), local.data(), out.data(), 1);
+  EXPECT_EQ(FrameAt(out, 0), Frame(0, 200));
 
   auto r2 = Frames(1, -3, 0);
   auto l2 = Frames(1, 32767, 32767);
-  audio::MixFrames(r2.data(), l2.data(), 1);
+  audio::MixFrames(r2.data(), l2.data(), out.data(), 1);
   // -1.5 truncates to -1, and the sum of two full-scale samples does not wrap.
-  EXPECT_EQ(FrameAt(r2, 0), Frame(-1, 32767));
+  EXPECT_EQ(FrameAt(out, 0), Frame(-1, 32767));
+
+  // A silent side (null) leaves its channel at zero whatever `out` held.
+  auto many = Frames(600, 500, 700);
+  std::vector<std::uint8_t> mixed(600 * 4, 0xff);
+  audio::MixFrames(many.data(), nullptr, mixed.data(), 600);
+  EXPECT_EQ(FrameAt(mixed, 599), Frame(600, 0));
+  audio::MixFrames(nullptr, many.data(), mixed.data(), 600);
+  EXPECT_EQ(FrameAt(mixed, 0), Frame(0, 600));
+  audio::MixFrames(nullptr, nullptr, mixed.data(), 600);
+  EXPECT_EQ(FrameAt(mixed, 300), Frame(0, 0));
+}
+
+TEST(AudioRing, PeekShowsUnreadBytesInPlaceAcrossTheEndOfTheStore) {
+  AudioRing ring;
+  const std::size_t lead = AudioRing::kSize - 1000;
+  ASSERT_EQ(ring.WriteSilence(lead), lead);
+  ring.Skip(lead);
+  const auto block = Pattern(3000, 5);
+  ASSERT_EQ(ring.Write(block), block.size());
+  const auto pieces = ring.Peek(3000);
+  ASSERT_EQ(pieces.first.size(), 1000u);
+  ASSERT_EQ(pieces.second.size(), 2000u);
+  EXPECT_EQ(0, std::memcmp(pieces.first.data(), block.data(), 1000));
+  EXPECT_EQ(0, std::memcmp(pieces.second.data(), block.data() + 1000, 2000));
+  EXPECT_EQ(ring.Count(), 3000u);  // peeking gives nothing up
+  // Silence refused for want of room counts as dropped, like a block.
+  EXPECT_EQ(ring.WriteSilence(AudioRing::kSize), 0u);
+  EXPECT_EQ(ring.droppedBytes(), AudioRing::kSize);
 }
 
 // One producer thread and one consumer thread: every byte arrives once, in

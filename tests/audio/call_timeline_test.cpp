@@ -38,6 +38,17 @@ void Deliver(SideWriter& w, std::int64_t fromMs, std::int64_t ms) {
 
 struct Mixed {
   std::vector<std::int16_t> left, right;
+  // One step of the capture thread, into memory of its own as a packet's.
+  std::size_t Drain(AudioMixer& mixer, CallSide& far, CallSide& near) {
+    std::vector<std::uint8_t> packet;
+    const std::size_t n = mixer.DrainAndMix(far, near, [&](std::size_t bytes) {
+      packet.resize(bytes);
+      return std::span<std::uint8_t>(packet);
+    });
+    EXPECT_EQ(n, packet.size());
+    Add(packet);
+    return n;
+  }
   void Add(std::span<const std::uint8_t> chunk) {
     for (std::size_t i = 0; i + 4 <= chunk.size(); i += 4) {
       std::int16_t f[2];
@@ -70,7 +81,7 @@ TEST(CallTimeline, TheFileStartsWithTheSoundOfTheFirstPictureToTheSample) {
   Deliver(farIn, 5250, 250);
   Deliver(nearIn, 5350, 250);
   Mixed out;
-  out.Add(mixer.DrainAndMix(far, near));
+  out.Drain(mixer, far, near);
   ASSERT_GE(out.left.size(), 250u * kFramesPerMs);
   // Frame 0 of the file is the frame captured at the first picture, on both
   // sides (the near side's first frame there came in a block that began
@@ -82,6 +93,8 @@ TEST(CallTimeline, TheFileStartsWithTheSoundOfTheFirstPictureToTheSample) {
     ASSERT_EQ(out.left[k], static_cast<std::int16_t>((startFrame + k) % 30'000 + 1)) << k;
     ASSERT_EQ(out.right[k], static_cast<std::int16_t>((startFrame + k) % 30'000 + 1)) << k;
   }
+  // Sound from before the first picture was cut away, none lost.
+  EXPECT_EQ(far.stats().lost() + near.stats().lost(), 0);
 }
 
 TEST(CallTimeline, LossesLateSidesAndFastDevicesKeepEverySampleInItsPlace) {
@@ -96,7 +109,7 @@ TEST(CallTimeline, LossesLateSidesAndFastDevicesKeepEverySampleInItsPlace) {
   Deliver(farIn, 750, 250);
   // Near side: nothing yet (a device slow to start, or unplugged). The far
   // side is not yet a second ahead, so the mix waits for it.
-  out.Add(mixer.DrainAndMix(far, near));
+  out.Drain(mixer, far, near);
   EXPECT_TRUE(out.left.empty());
   nearIn.FillSilenceUntil(kT0 + 1200 * kMs);
   Deliver(nearIn, 1200, 300);
@@ -104,7 +117,7 @@ TEST(CallTimeline, LossesLateSidesAndFastDevicesKeepEverySampleInItsPlace) {
   // capture times 30 ms earlier than their count says.
   Deliver(farIn, 1000, 250);
   farIn.Write(Stamped(1250 * kFramesPerMs, 250), kT0 + 1470 * kMs);
-  for (int i = 0; i < 3; ++i) out.Add(mixer.DrainAndMix(far, near));
+  for (int i = 0; i < 3; ++i) out.Drain(mixer, far, near);
   ASSERT_GE(out.left.size(), 1450u * kFramesPerMs);
 
   auto frameAt = [](std::int64_t ms) { return static_cast<std::size_t>(ms * kFramesPerMs); };
@@ -128,38 +141,62 @@ TEST(CallTimeline, ASilentSideNeverHoldsTheOtherBackBeyondASecond) {
   Mixed out;
   for (std::int64_t t = 0; t < 3000; t += 250) {
     Deliver(farIn, t, 250);
-    out.Add(mixer.DrainAndMix(far, near));
+    out.Drain(mixer, far, near);
   }
   // The near side never delivered: the file's sound trails the far side's by
   // at most a second, and the near side is silence.
   EXPECT_GE(out.left.size(), static_cast<std::size_t>((3000 - 1000 - 250) * kFramesPerMs));
   EXPECT_EQ(out.left[1000], 1001);  // frame 1000, stamped 1000 + 1
   for (std::int16_t v : out.right) ASSERT_EQ(v, 0);
+  // Its sound for a stretch the file already has as silence comes too late:
+  // it is skipped, and counted as lost.
+  SideWriter nearIn(near);
+  Deliver(nearIn, 0, 250);
+  out.Drain(mixer, far, near);
+  EXPECT_EQ(near.stats().skippedLate, 250 * 192);
+  EXPECT_EQ(near.ring.Count(), 0u);
 }
 
-TEST(CallTimeline, ChunksWaitForMoreThan80msAndACatchUpTakesOneScratchBlockAtATime) {
+TEST(CallTimeline, EverySampleKeepsItsPlaceWhereEitherRingWrapsInsideAChunk) {
+  CallSide far, near;
+  SideWriter farIn(far), nearIn(near);
+  AudioMixer mixer;
+  mixer.Begin(kT0, far, near);
+  Mixed out;
+  // 24 s: each ring wraps twice, and the near side, starting 30 ms late,
+  // wraps at other places in the file than the far side.
+  for (std::int64_t t = 0; t < 24'000; t += 250) {
+    Deliver(farIn, t, 250);
+    Deliver(nearIn, t + 30, 250);
+    out.Drain(mixer, far, near);
+  }
+  ASSERT_GE(out.left.size(), static_cast<std::size_t>(23'500 * kFramesPerMs));
+  for (std::size_t k = 0; k < out.left.size(); ++k) {
+    const auto v = static_cast<std::int16_t>(k % 30'000 + 1);
+    ASSERT_EQ(out.left[k], v) << k;
+    ASSERT_EQ(out.right[k], k < 30 * kFramesPerMs ? 0 : v) << k;
+  }
+  EXPECT_EQ(far.stats().lost() + near.stats().lost(), 0);
+}
+
+TEST(CallTimeline, ChunksWaitForMoreThan80msAndACatchUpComesInChunksOfAtMostTheLargestSize) {
   CallSide far, near;
   SideWriter farIn(far), nearIn(near);
   AudioMixer mixer;
   mixer.Begin(kT0, far, near);
   Deliver(farIn, 0, 80);
   Deliver(nearIn, 0, 80);
-  EXPECT_TRUE(mixer.DrainAndMix(far, near).empty());
+  Mixed out;
+  EXPECT_EQ(out.Drain(mixer, far, near), 0u);
   EXPECT_EQ(far.ring.Count(), 80u * 192);  // nothing taken
   // The capture thread stalled for eight seconds: the catch-up comes in
-  // scratch-sized chunks, every sample in order.
+  // chunks of the largest size, every sample in order.
   for (std::int64_t t = 80; t < 8000; t += 250) {
     Deliver(farIn, t, 250);
     Deliver(nearIn, t, 250);
   }
-  Mixed out;
-  auto first = mixer.DrainAndMix(far, near);
-  EXPECT_EQ(first.size(), AudioMixer::kScratchSize);
-  out.Add(first);
-  while (true) {
-    auto chunk = mixer.DrainAndMix(far, near);
-    if (chunk.empty()) break;
-    out.Add(chunk);
+  EXPECT_EQ(out.Drain(mixer, far, near), AudioMixer::kMaxChunkBytes);
+  while (out.Drain(mixer, far, near) != 0) {
   }
   ASSERT_EQ(out.left.size(), static_cast<std::size_t>(8080 * kFramesPerMs));
   for (std::size_t k = 0; k < out.left.size(); k += 997)
