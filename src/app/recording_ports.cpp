@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "app/capture_windows.h"
@@ -11,6 +10,7 @@
 #include "app/recording_indicators.h"
 #include "app/window_messages.h"
 #include "audio/call_audio.h"
+#include "base/log.h"
 #include "platform/x11_messaging.h"
 #include "platform/x11_window_control.h"
 #include "recording/capture_thread.h"
@@ -103,7 +103,9 @@ void WindowRecordingPorts::CloseStreams() {
   if (!p_.callAudio.open()) return;
   p_.callAudio.Close();
   // The capture has finished its file by now: the counts are the recording's.
-  std::fprintf(stderr, "murmurant: %s\n", audio::Describe(p_.callAudio.stats()).c_str());
+  const audio::SoundStats stats = p_.callAudio.stats();
+  base::Log(stats.soundLost() ? base::Level::kWarning : base::Level::kInfo, "call sound",
+            audio::Describe(stats));
 }
 
 void WindowRecordingPorts::InstallCursorHook() {

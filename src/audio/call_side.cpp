@@ -26,7 +26,7 @@ std::string Describe(const SoundStats& stats) {
                   static_cast<long long>(s.skippedLate));
     return std::string(text);
   };
-  return std::string(stats.soundLost() ? "call sound: sound lost" : "call sound: no sound lost") +
+  return std::string(stats.soundLost() ? "the call's sound: some lost" : "the call's sound: none lost") +
          " (bytes: " + side("far side", stats.far) + "; " + side("near side", stats.near) + ")";
 }
 
