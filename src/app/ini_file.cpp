@@ -6,24 +6,18 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <sstream>
-#include <vector>
+#include <cerrno>
 
 namespace {
 
-// Files bigger than this are not settings files; reading them whole would only
-// cost memory, so they are treated as unreadable.
-constexpr std::streamoff kMaxFileSize = 4 * 1024 * 1024;
-
-std::string Trim(const std::string& s) {
+std::string_view Trim(std::string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
   while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
   return s.substr(b, e - b);
 }
 
-bool SameName(const std::string& a, const std::string& b) {
+bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
@@ -31,40 +25,77 @@ bool SameName(const std::string& a, const std::string& b) {
          });
 }
 
-bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  std::streamoff size = in.tellg();
-  if (size < 0 || size > kMaxFileSize) return false;
-  in.seekg(0);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+// The lines of the text one at a time, as getline gives them: split at "\n",
+// a trailing "\r" dropped, no empty line after a final "\n". Nothing is
+// copied, so a file of a million empty lines costs no more than its bytes.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : text_(text) {}
+  // `whole`: the line as it is in the text, "\r" included.
+  bool Next(std::string_view* line, std::string_view* whole = nullptr) {
+    if (pos_ >= text_.size()) return false;
+    size_t end = text_.find('\n', pos_);
+    if (end == std::string_view::npos) end = text_.size();
+    *line = text_.substr(pos_, end - pos_);
+    if (whole) *whole = *line;
+    if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+    pos_ = end + 1;
+    return true;
   }
-  return true;
-}
 
-bool IsSectionHeader(const std::string& trimmed, std::string* name) {
+ private:
+  std::string_view text_;
+  size_t pos_ = 0;
+};
+
+bool IsSectionHeader(std::string_view trimmed, std::string_view* name) {
   if (trimmed.size() < 2 || trimmed.front() != '[') return false;
   auto close = trimmed.find(']');
-  if (close == std::string::npos) return false;
+  if (close == std::string_view::npos) return false;
   *name = Trim(trimmed.substr(1, close - 1));
   return true;
 }
 
 // Splits "key=value"; false for lines without '=' (comments, junk).
-bool SplitKey(const std::string& line, std::string* key, std::string* value) {
+bool SplitKey(std::string_view line, std::string_view* key, std::string_view* value) {
   auto eq = line.find('=');
-  if (eq == std::string::npos) return false;
+  if (eq == std::string_view::npos) return false;
   *key = Trim(line.substr(0, eq));
   *value = Trim(line.substr(eq + 1));
   return true;
 }
 
-bool BreaksLines(const std::string& s) {
-  return s.find_first_of("\r\n") != std::string::npos || s.find('\0') != std::string::npos;
+bool BreaksLines(std::string_view s) {
+  return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+enum class Load { Read, Missing, Failed };
+
+// The whole file when it is a regular file of settings size. One too big
+// loads as empty: it is no settings file, and reading it would only cost
+// memory. Never blocks on a pipe or device put in its place.
+Load ReadWhole(const std::string& path, std::string* text) {
+  text->clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? Load::Missing : Load::Failed;
+  struct stat st {};
+  Load result = Load::Failed;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    result = Load::Read;
+    if (static_cast<uint64_t>(st.st_size) <= IniFile::kMaxFileSize) {
+      char buffer[64 * 1024];
+      ssize_t n;
+      while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+        if (n < 0) continue;
+        text->append(buffer, static_cast<size_t>(n));
+        if (text->size() > IniFile::kMaxFileSize) break;  // grew while being read
+      }
+      if (n < 0) result = Load::Failed;
+      if (text->size() > IniFile::kMaxFileSize) text->clear();
+    }
+  }
+  ::close(fd);
+  return result;
 }
 
 bool WriteWhole(const std::string& path, const std::string& text) {
@@ -86,65 +117,78 @@ bool WriteWhole(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-std::string IniFile::ReadString(const std::string& section, const std::string& key,
-                                const std::string& fallback) const {
-  std::vector<std::string> lines;
-  if (!ReadLines(path_, lines)) return fallback;
+std::optional<std::string> IniLookup(std::string_view text, std::string_view section,
+                                     std::string_view key) {
+  Lines lines(text);
   bool inSection = false;
-  for (const auto& raw : lines) {
-    std::string line = Trim(raw);
-    std::string name;
+  std::string_view raw;
+  while (lines.Next(&raw)) {
+    const std::string_view line = Trim(raw);
+    std::string_view name, k, v;
     if (IsSectionHeader(line, &name)) {
       inSection = SameName(name, section);
-      continue;
+    } else if (inSection && SplitKey(line, &k, &v) && SameName(k, key)) {
+      return std::string(v);
     }
-    std::string k, v;
-    if (inSection && SplitKey(line, &k, &v) && SameName(k, key))
-      return v.substr(0, kMaxValueLength);
   }
-  return fallback;
+  return std::nullopt;
+}
+
+std::optional<std::string> IniWithEntry(std::string_view text, std::string_view section,
+                                        std::string_view key, std::string_view value) {
+  if (section.empty() || key.empty() || BreaksLines(section) || BreaksLines(key) ||
+      BreaksLines(value) || key.find('=') != std::string_view::npos ||
+      section.find(']') != std::string_view::npos)
+    return std::nullopt;
+
+  // First pass: the line the entry replaces (the first of the key in such a
+  // section), else the one it goes after: the last non-empty line of the
+  // section, or its header; of its last header when it appears twice.
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t replace = kNone, after = kNone;
+  {
+    Lines lines(text);
+    bool inSection = false;
+    std::string_view raw;
+    for (size_t i = 0; replace == kNone && lines.Next(&raw); ++i) {
+      const std::string_view line = Trim(raw);
+      std::string_view name, k, v;
+      if (IsSectionHeader(line, &name)) {
+        inSection = SameName(name, section);
+        if (inSection) after = i;
+      } else if (inSection && SplitKey(line, &k, &v) && SameName(k, key)) {
+        replace = i;
+      } else if (inSection && !line.empty()) {
+        after = i;
+      }
+    }
+  }
+  const std::string entry = std::string(key) + "=" + std::string(value);
+  std::string out;
+  out.reserve(text.size() + entry.size() + section.size() + 8);
+  Lines lines(text);
+  std::string_view raw, whole;
+  for (size_t i = 0; lines.Next(&raw, &whole); ++i) {
+    out.append(i == replace ? std::string_view(entry) : whole).push_back('\n');
+    if (i == after && replace == kNone) out.append(entry).push_back('\n');
+  }
+  if (replace == kNone && after == kNone)
+    out.append("[").append(section).append("]\n").append(entry).push_back('\n');
+  return out;
+}
+
+std::string IniFile::ReadString(const std::string& section, const std::string& key,
+                                const std::string& fallback) const {
+  std::string text;
+  if (ReadWhole(path_, &text) != Load::Read) return fallback;
+  std::optional<std::string> value = IniLookup(text, section, key);
+  return value ? value->substr(0, kMaxValueLength) : fallback;
 }
 
 bool IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
-  if (section.empty() || key.empty() || BreaksLines(section) || BreaksLines(key) ||
-      BreaksLines(value) || key.find('=') != std::string::npos ||
-      section.find(']') != std::string::npos)
-    return false;
-
-  std::vector<std::string> lines;
-  ReadLines(path_, lines);  // a missing file simply starts empty
-
-  const std::string entry = key + "=" + value;
-  bool inSection = false, written = false;
-  long sectionEnd = -1;  // index after the last line of the wanted section
-  for (size_t i = 0; i < lines.size() && !written; ++i) {
-    std::string line = Trim(lines[i]);
-    std::string name;
-    if (IsSectionHeader(line, &name)) {
-      inSection = SameName(name, section);
-      if (inSection) sectionEnd = static_cast<long>(i) + 1;
-      continue;
-    }
-    std::string k, v;
-    if (inSection) {
-      if (SplitKey(line, &k, &v) && SameName(k, key)) {
-        lines[i] = entry;
-        written = true;
-      } else if (!line.empty()) {
-        sectionEnd = static_cast<long>(i) + 1;
-      }
-    }
-  }
-  if (!written) {
-    if (sectionEnd >= 0) {
-      lines.insert(lines.begin() + sectionEnd, entry);
-    } else {
-      lines.push_back("[" + section + "]");
-      lines.push_back(entry);
-    }
-  }
-  std::ostringstream out;
-  for (const auto& l : lines) out << l << "\n";
-  return WriteWhole(path_, out.str());
+  std::string text;
+  if (ReadWhole(path_, &text) == Load::Failed) return false;  // a missing file starts empty
+  std::optional<std::string> updated = IniWithEntry(text, section, key, value);
+  return updated && WriteWhole(path_, *updated);
 }

@@ -43,12 +43,19 @@ bool IsIndexOrPadding(const uint8_t* t) {
          Is(t, "JUNK");
 }
 
+// The file's bytes from its descriptor, or from memory when they are there
+// already.
 class Reader {
  public:
-  explicit Reader(int fd, int64_t size) : fd_(fd), size_(size) {}
+  Reader(int fd, int64_t size) : fd_(fd), size_(size) {}
+  Reader(const uint8_t* bytes, int64_t size) : bytes_(bytes), size_(size) {}
   int64_t size() const { return size_; }
   bool Read(int64_t pos, void* out, size_t n) const {
-    if (pos < 0 || pos + static_cast<int64_t>(n) > size_) return false;
+    if (pos < 0 || static_cast<int64_t>(n) > size_ - pos) return false;
+    if (bytes_) {
+      if (n) std::memcpy(out, bytes_ + pos, n);
+      return true;
+    }
     auto* p = static_cast<uint8_t*>(out);
     while (n > 0) {
       const ssize_t got = ::pread(fd_, p, n, pos);
@@ -60,7 +67,8 @@ class Reader {
   }
 
  private:
-  int fd_;
+  int fd_ = -1;
+  const uint8_t* bytes_ = nullptr;
   int64_t size_;
 };
 
@@ -164,18 +172,8 @@ void WalkOpenRiff(const Reader& file, int64_t bodyPos, AviInspection& r) {
   }
 }
 
-}  // namespace
-
-AviInspection InspectAvi(const std::string& path) {
-  AviInspection r;
-  const recording::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) return With(r, AviState::Unreadable, std::strerror(errno));
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return With(r, AviState::Unreadable, std::strerror(errno));
-  if (!S_ISREG(st.st_mode)) return With(r, AviState::NotAvi, "not a regular file");
-  r.fileSize = st.st_size;
-  const Reader file(fd.get(), st.st_size);
-
+// Decides from the headers what the file is; `r` has its size already.
+AviInspection Inspect(const Reader& file, AviInspection r) {
   uint8_t h[12];
   if (!file.Read(0, h, 12) || !Is(h, "RIFF") || !Is(h + 8, "AVI "))
     return With(r, AviState::NotAvi, "not an AVI file");
@@ -219,6 +217,25 @@ AviInspection InspectAvi(const std::string& path) {
     first = false;
   }
   return With(r, AviState::Complete, "");
+}
+
+}  // namespace
+
+AviInspection InspectAvi(const std::string& path) {
+  AviInspection r;
+  const recording::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return With(r, AviState::Unreadable, std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return With(r, AviState::Unreadable, std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) return With(r, AviState::NotAvi, "not a regular file");
+  r.fileSize = st.st_size;
+  return Inspect(Reader(fd.get(), st.st_size), r);
+}
+
+AviInspection InspectAviBytes(const uint8_t* bytes, size_t size) {
+  AviInspection r;
+  r.fileSize = static_cast<int64_t>(size);
+  return Inspect(Reader(bytes, r.fileSize), r);
 }
 
 }  // namespace media

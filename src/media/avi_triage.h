@@ -10,6 +10,7 @@
 // AVI " (or, past the first gibibyte, a finished "RIFF AVI " with its index
 // followed by an open "RIFF AVIX"), and whole data chunks up to the point the
 // kill came, the last of them possibly cut.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -34,6 +35,8 @@ struct AviInspection {
 
 // Reads only headers; never changes the file.
 AviInspection InspectAvi(const std::string& path);
+// The same for a file's bytes already in memory.
+AviInspection InspectAviBytes(const uint8_t* bytes, size_t size);
 
 // Our recordings: an "MP43" picture stream, then 48 kHz 16-bit stereo PCM.
 inline constexpr uint32_t kPictureHandler = 0x3334504D;  // "MP43"

@@ -96,12 +96,11 @@ std::vector<unsigned char> ReadProperty(Display* display, Window window, Atom pr
 // l[2] the replying window. Only 32 bits of each value travel.
 // A WM_COPYDATA record lives in the sender's property named
 // kCopyDataAtomPrefix + slot (the slot is l[2]), type kCopyDataAtomPrefix,
-// format 8: serial (4 bytes), identifier (4), byte count (4), then the bytes.
+// format 8: the record of copy_data_record.h.
 inline constexpr const char* kMessageAtom = "_MURMURANT_MESSAGE";
 inline constexpr const char* kReplyAtom = "_MURMURANT_REPLY";
 inline constexpr const char* kMarkerAtom = "_MURMURANT_MESSAGE_WINDOW";
 inline constexpr const char* kCopyDataAtomPrefix = "_MURMURANT_COPYDATA";
-inline constexpr int kCopyDataHeaderBytes = 12;
 inline constexpr int kCopyDataSlots = 8;  // deepest nesting of copy-data sends from one window
 
 }  // namespace platform::x11

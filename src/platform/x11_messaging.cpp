@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/copy_data_record.h"
 #include "platform/x11_internal.h"
 
 namespace platform {
@@ -96,7 +97,7 @@ struct MessageWindow::Impl {
     return handler ? handler(m, w, l, cd) : 0;
   }
 
-  std::optional<std::vector<unsigned char>> ReadCopyData(Window from, long slot, uint32_t serial);
+  DecodedCopyData ReadCopyData(Window from, long slot, uint32_t serial);
   LResult Deliver(const XClientMessageEvent& ev);
   void HandleEvent(const XEvent& ev);
   bool IsReply(const XEvent& ev) const {
@@ -129,25 +130,22 @@ MessageWindow::Impl* SameThreadWindow(Window w) {
 
 }  // namespace
 
-std::optional<std::vector<unsigned char>> MessageWindow::Impl::ReadCopyData(Window from, long slot,
-                                                                            uint32_t serial) {
-  if (slot < 0 || slot >= x11::kCopyDataSlots) return std::nullopt;
+DecodedCopyData MessageWindow::Impl::ReadCopyData(Window from, long slot, uint32_t serial) {
+  DecodedCopyData refused;
+  if (slot < 0 || slot >= x11::kCopyDataSlots) {
+    refused.error = "copy-data record in slot " + std::to_string(slot) + ", which does not exist";
+    return refused;
+  }
   Atom type = None;
   int format = 0;
   ErrorTrap trap(d());
   std::vector<unsigned char> bytes =
       x11::ReadProperty(d(), from, atoms.copySlot[slot], &type, &format);
-  if (trap.Failed() || type != atoms.copyType || format != 8) return std::nullopt;
-  if (bytes.size() < x11::kCopyDataHeaderBytes) return std::nullopt;
-  uint32_t header[3];
-  std::memcpy(header, bytes.data(), sizeof header);
-  const uint32_t count = header[2];
-  // The record must be the one this message announces, and exactly as long
-  // as it says: a short, long or stale record is refused as a whole.
-  if (header[0] != serial || count > kMaxCopyData ||
-      bytes.size() != x11::kCopyDataHeaderBytes + size_t{count})
-    return std::nullopt;
-  return bytes;
+  if (trap.Failed() || type != atoms.copyType || format != 8) {
+    refused.error = "no copy-data record where the message says";
+    return refused;
+  }
+  return DecodeCopyData(bytes.data(), bytes.size(), serial, kMaxCopyData);
 }
 
 LResult MessageWindow::Impl::Deliver(const XClientMessageEvent& ev) {
@@ -160,12 +158,9 @@ LResult MessageWindow::Impl::Deliver(const XClientMessageEvent& ev) {
   // A record is read while its sender waits; a posted one has no sender
   // keeping it alive and is dropped.
   if (serial == 0 || from == 0) return 0;
-  auto bytes = ReadCopyData(from, ev.data.l[2], serial);
-  if (!bytes) return 0;
-  uint32_t header[3];
-  std::memcpy(header, bytes->data(), sizeof header);
-  bytes->push_back(0);  // text arrives terminated even when the sender's was not
-  CopyData cd{header[1], header[2], bytes->data() + x11::kCopyDataHeaderBytes};
+  const DecodedCopyData record = ReadCopyData(from, ev.data.l[2], serial);
+  if (!record.ok()) return 0;
+  CopyData cd{record.identifier, record.size, record.bytes.data()};
   return Call(WM_COPYDATA, wParam, 0, &cd);
 }
 
@@ -358,10 +353,7 @@ std::optional<LResult> MessageWindow::SendCopyData(WindowId to, const void* data
   const int slot = self.copySlotsInUse++;
   const uint32_t serial = self.NewSerial();
 
-  std::vector<unsigned char> record(x11::kCopyDataHeaderBytes + size_t{size});
-  const uint32_t header[3] = {serial, identifier, size};
-  std::memcpy(record.data(), header, sizeof header);
-  if (size) std::memcpy(record.data() + x11::kCopyDataHeaderBytes, data, size);
+  const std::vector<unsigned char> record = EncodeCopyData(serial, identifier, data, size);
   XChangeProperty(self.d(), self.window, self.atoms.copySlot[slot], self.atoms.copyType, 8,
                   PropModeReplace, record.data(), static_cast<int>(record.size()));
 

@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace skype {
@@ -15,22 +14,7 @@ constexpr size_t kTextBuffer = 1024;
 // that speaks the protocol gets this long to take the discovery.
 constexpr std::chrono::milliseconds kDiscoverTimeout{1000};
 
-constexpr const char* kSeparators = " ,;\t";
-
 }  // namespace
-
-std::vector<std::string> SplitNotification(const char* text) {
-  std::vector<std::string> tokens;
-  if (!text) return tokens;
-  const char* p = text;
-  while (*p) {
-    p += std::strspn(p, kSeparators);
-    const size_t n = std::strcspn(p, kSeparators);
-    if (n > 0) tokens.emplace_back(p, n);
-    p += n;
-  }
-  return tokens;
-}
 
 SkypeLink::SkypeLink(LogCallback log) : log_(std::move(log)) {}
 
@@ -129,22 +113,22 @@ void SkypeLink::Notify(platform::MessageId event, const std::vector<std::string>
 int SkypeLink::ParseNotification(const char* text) {
   if (!text || !*text) return 0;
   const std::vector<std::string> tokens = SplitNotification(text);
-  if (tokens.empty()) return 0;
-  const size_t n = tokens.size();
-  if (tokens[0] == "USERS") {
-    Notify(kWmSkypeUsers, tokens, 1);
-  } else if (tokens[0] == "CALL") {
-    if (n >= 2) callId_ = std::atoi(tokens[1].c_str());
-    if (n >= 4 && tokens[2] == "STATUS") {
-      callStatus_ = tokens[3];
-      Notify(kWmSkypeCallStatus, tokens, 3);
+  const Notification n = DecodeNotification(tokens);
+  switch (n.kind) {
+    case Notification::Kind::None: return 0;
+    case Notification::Kind::Other: break;
+    case Notification::Kind::Users: Notify(kWmSkypeUsers, tokens, n.valueIndex); break;
+    case Notification::Kind::Call:
+      callId_ = n.callId;
+      if (!n.hasStatus) break;
+      callStatus_ = n.value;
+      Notify(kWmSkypeCallStatus, tokens, n.valueIndex);
       if (callStatus_ == "FAILED" || callStatus_ == "MISSED") callId_ = 0;
-    }
-  } else if (tokens[0] == "CONTACTS") {
-    if (n >= 3 && tokens[1] == "FOCUSED") {
-      focusedContact_ = tokens[2];
-      Notify(kWmSkypeFocus, tokens, 2);
-    }
+      break;
+    case Notification::Kind::Focus:
+      focusedContact_ = n.value;
+      Notify(kWmSkypeFocus, tokens, n.valueIndex);
+      break;
   }
   return 1;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/x11_messaging.h"
+#include "skype/notification.h"
 
 namespace skype {
 
@@ -35,10 +36,6 @@ enum AttachStatus : int64_t {
 
 // Receives each diagnostic line, already formatted (at most 1023 characters).
 using LogCallback = std::function<void(const char* line)>;
-
-// The tokens of a notification: split at runs of space, comma, semicolon or
-// tab; never an empty token.
-std::vector<std::string> SplitNotification(const char* text);
 
 class SkypeLink {
  public:

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -71,6 +72,48 @@ TEST(IniFile, BinaryOrUnreadableFilesFallBackAndFailedWritesKeepTheOldFile) {
 
   IniFile nowhere(dir / "missing-folder/config.ini");
   EXPECT_FALSE(nowhere.WriteString("General", "FilePath", "/x"));
+}
+
+long PeakKilobytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+TEST(IniFile, HugeGarbageOrPipeFilesReadAsDefaultsAndStayUntilASave) {
+  TempDir dir;
+  const std::string path = dir / "config.ini";
+  WriteFile(path, "[General]\nFilePath=/kept\n" + std::string(10 << 20, 'x'));
+  IniFile ini(path);
+  EXPECT_EQ(ini.ReadString("General", "FilePath", "default"), "default");  // not settings
+  EXPECT_EQ(fs::file_size(path), (10u << 20) + 25);  // reading never writes
+  ASSERT_TRUE(ini.WriteString("General", "Other", "1"));  // the user's change replaces it
+  EXPECT_EQ(ReadFile(path), "[General]\nOther=1\n");
+
+  // Just under the size bound: a few million empty lines cost their bytes,
+  // not a string each.
+  const long before = PeakKilobytes();
+  WriteFile(path, std::string(IniFile::kMaxFileSize - 1, '\n'));
+  EXPECT_EQ(ini.ReadString("General", "FilePath", "default"), "default");
+  ASSERT_TRUE(ini.WriteString("General", "FilePath", "/x"));
+  EXPECT_LT(PeakKilobytes() - before, 64 * 1024);
+
+  // Binary bytes stay byte for byte around a saved value, "\r" included.
+  std::string junk;
+  for (unsigned i = 0; i < 70000; ++i) junk += static_cast<char>((i * 2654435761u) >> 24);
+  junk += "\r\r\n[General]\r\n";
+  WriteFile(path, junk);
+  EXPECT_EQ(ini.ReadString("General", "FilePath", "default"), "default");
+  ASSERT_TRUE(ini.WriteString("General", "FilePath", "/chosen"));
+  EXPECT_EQ(ini.ReadString("General", "FilePath", ""), "/chosen");
+  EXPECT_EQ(ReadFile(path), junk + "FilePath=/chosen\n");
+
+  // A pipe in its place gives the default at once instead of waiting for a writer.
+  fs::remove(path);
+  ASSERT_EQ(0, mkfifo(path.c_str(), 0600));
+  EXPECT_EQ(ini.ReadString("General", "FilePath", "default"), "default");
+  EXPECT_FALSE(ini.WriteString("General", "FilePath", "/x"));
+  EXPECT_TRUE(fs::is_fifo(path));
 }
 
 TEST(AppFolders, ResolvesNextToTheProgramOrUnderTheUserConfigWhenReadOnly) {

@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 // clang-format on
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/copy_data_record.h"
 #include "platform/x11_internal.h"
 #include "platform/x11_messaging.h"
 #include "platform/x11_windows.h"
@@ -112,6 +114,8 @@ TEST_F(RawClient, MalformedRecordsAreRefusedWhole) {
   EXPECT_EQ(0, Deliver(2).value_or(-1));
   SetRecord(3, 2000, std::string(2000, 'x'));  // beyond the designed size
   EXPECT_EQ(0, Deliver(3).value_or(-1));
+  SetRecord(10, 0xFFFFFFFFu, "abc");  // a claim of 4 GiB
+  EXPECT_EQ(0, Deliver(10).value_or(-1));
   SetRecord(99, 3, "abc");  // a stale record of another message
   EXPECT_EQ(0, Deliver(4).value_or(-1));
   EXPECT_EQ(0, Deliver(5, 99).value_or(-1));  // no such slot
@@ -131,6 +135,22 @@ TEST_F(RawClient, MalformedRecordsAreRefusedWhole) {
   EXPECT_TRUE(received_.empty());
   SetRecord(9, 2, "ok");
   EXPECT_EQ(102, Deliver(9).value_or(-1));
+}
+
+TEST(CopyDataRecord, RefusalsNameTheirCauseAndAllocateNothing) {
+  std::vector<unsigned char> record = EncodeCopyData(5, 0, "abc", 3);
+  const uint32_t claim = 0xFFFFFFFFu;
+  std::memcpy(record.data() + 8, &claim, 4);
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const DecodedCopyData huge = DecodeCopyData(record.data(), record.size(), 5, kMaxCopyData);
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_EQ("copy-data record claims 4294967295 bytes, more than the 1024 a record may hold",
+            huge.error);
+  EXPECT_TRUE(huge.bytes.empty());
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 1024);  // kilobytes
+  EXPECT_NE(std::string::npos, DecodeCopyData(record.data(), 11, 5, 1024).error.find("header"));
+  EXPECT_NE(std::string::npos, DecodeCopyData(record.data(), 15, 6, 1024).error.find("message 5"));
 }
 
 namespace {
