@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
+
+#include "base/log.h"
 
 namespace {
 
@@ -71,28 +74,46 @@ bool BreaksLines(std::string_view s) {
 
 enum class Load { Read, Missing, Failed };
 
+// Up to kMaxFileSize bytes; a file that grows past them while it is read
+// reads as empty.
+bool ReadUpToLimit(int fd, std::string* text) {
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    text->append(buffer, static_cast<size_t>(n));
+    if (text->size() > IniFile::kMaxFileSize) {
+      text->clear();
+      return true;
+    }
+  }
+}
+
 // The whole file when it is a regular file of settings size. One too big
 // loads as empty: it is no settings file, and reading it would only cost
 // memory. Never blocks on a pipe or device put in its place.
 Load ReadWhole(const std::string& path, std::string* text) {
   text->clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? Load::Missing : Load::Failed;
+  if (fd < 0 && errno == ENOENT) return Load::Missing;
+  if (fd < 0) {
+    base::Logf(base::Level::kWarning, "settings", "cannot read %s: %s", path.c_str(),
+               std::strerror(errno));
+    return Load::Failed;
+  }
   struct stat st {};
   Load result = Load::Failed;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    base::Logf(base::Level::kWarning, "settings", "%s is not a file of settings", path.c_str());
+  } else if (static_cast<uint64_t>(st.st_size) > IniFile::kMaxFileSize) {
+    base::Logf(base::Level::kWarning, "settings",
+               "%s holds %lld bytes, more than settings ever take; it reads as empty",
+               path.c_str(), static_cast<long long>(st.st_size));
     result = Load::Read;
-    if (static_cast<uint64_t>(st.st_size) <= IniFile::kMaxFileSize) {
-      char buffer[64 * 1024];
-      ssize_t n;
-      while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n < 0) continue;
-        text->append(buffer, static_cast<size_t>(n));
-        if (text->size() > IniFile::kMaxFileSize) break;  // grew while being read
-      }
-      if (n < 0) result = Load::Failed;
-      if (text->size() > IniFile::kMaxFileSize) text->clear();
-    }
+  } else if (ReadUpToLimit(fd, text)) {
+    result = Load::Read;
   }
   ::close(fd);
   return result;

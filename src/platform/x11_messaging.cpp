@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/log.h"
 #include "platform/copy_data_record.h"
 #include "platform/x11_internal.h"
 
@@ -159,7 +160,13 @@ LResult MessageWindow::Impl::Deliver(const XClientMessageEvent& ev) {
   // keeping it alive and is dropped.
   if (serial == 0 || from == 0) return 0;
   const DecodedCopyData record = ReadCopyData(from, ev.data.l[2], serial);
-  if (!record.ok()) return 0;
+  if (!record.ok()) {
+    // Another program wrote it: a flood of bad records costs a few lines.
+    // Never destroyed, so that no line is due while the process ends.
+    static auto* refusals = new base::LogBudget("messaging", 5, std::chrono::seconds(10));
+    refusals->Log(base::Level::kWarning, record.error);
+    return 0;
+  }
   CopyData cd{record.identifier, record.size, record.bytes.data()};
   return Call(WM_COPYDATA, wParam, 0, &cd);
 }
