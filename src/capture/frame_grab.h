@@ -16,9 +16,11 @@ inline constexpr uint32_t kMarkerIdleColour = 0xFF0050;      // RGB(255, 0, 80)
 
 // `markerWindow` is the marker's server window id, 0 when the marker is off.
 // The probe grab (the one that sizes the stream before recording) leaves the
-// marker alone.
-inline bool GrabFrame(ScreenGrabber& grabber, unsigned long markerWindow, int x, int y, int width,
-                      int height, bool probe, Frame& out) {
+// marker alone. `Picture` is a Frame or a BgrxView, as ScreenGrabber::Grab
+// takes them.
+template <class Picture>
+bool GrabFrame(ScreenGrabber& grabber, unsigned long markerWindow, int x, int y, int width,
+               int height, bool probe, Picture& out) {
   const bool flash = markerWindow != 0 && !probe;
   if (flash) grabber.PaintWindow(markerWindow, kMarkerGrabbingColour);
   const bool ok = grabber.Grab(x, y, width, height, out);

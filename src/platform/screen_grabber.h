@@ -10,6 +10,7 @@
 #include <string>
 
 #include "capture/frame.h"
+#include "capture/pixel_pipeline.h"
 
 namespace capture {
 
@@ -27,6 +28,12 @@ class ScreenGrabber {
   // screen come out black. False when the server refused the request.
   // Not thread-safe: one grabber belongs to one thread at a time.
   virtual bool Grab(int x, int y, int width, int height, Frame& out) = 0;
+
+  // The same picture without the copy into a frame: `out` is pointed at the
+  // grabber's own BGRX pixels (the shared-memory image itself when the whole
+  // rectangle is on the screen), valid until the next grab. What recording
+  // uses, converting from it straight to the encoder's format.
+  virtual bool Grab(int x, int y, int width, int height, BgrxView& out) = 0;
 
   virtual ScreenSize screenSize() const = 0;
 

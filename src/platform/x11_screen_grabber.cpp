@@ -1,6 +1,6 @@
 // The screen grabber over Xlib: MIT-SHM grabs of the root window (XGetImage
-// when shared memory is not available), the pointer image from XFixes, and
-// painting the marker window.
+// when shared memory is not available), the pointer image from XFixes laid
+// over the server's image in place, and painting the marker window.
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xfixes.h>
@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "capture/pixel_pipeline.h"
 #include "platform/screen_grabber.h"
@@ -109,25 +110,25 @@ uint8_t MaskedChannel(unsigned long pixel, unsigned long mask) {
   return static_cast<uint8_t>(((pixel & mask) >> MaskShift(mask)) * 255 / max);
 }
 
-// Any other visual layout, pixel by pixel: slow, but correct on odd servers.
-void CopyAnyImage(XImage& image, int width, int height, Frame& frame, int atX, int atY) {
+// Copies a server image of width x height into `to` with its top-left corner
+// at (atX, atY): row by row when it is BGRX already, else pixel by pixel
+// (slow, but correct on odd servers).
+void CopyIntoBgrx(XImage& image, int width, int height, const BgrxView& to, int atX, int atY) {
   for (int y = 0; y < height; ++y) {
-    uint8_t* out = frame.TopDownRow(atY + y) + static_cast<size_t>(atX) * 3;
-    for (int x = 0; x < width; ++x, out += 3) {
+    uint8_t* out = to.Row(atY + y) + static_cast<size_t>(atX) * 4;
+    if (IsPlainBgrx(image)) {
+      std::memcpy(out, image.data + static_cast<size_t>(y) * image.bytes_per_line,
+                  static_cast<size_t>(width) * 4);
+      continue;
+    }
+    for (int x = 0; x < width; ++x, out += 4) {
       const unsigned long p = XGetPixel(&image, x, y);
       out[0] = MaskedChannel(p, image.blue_mask);
       out[1] = MaskedChannel(p, image.green_mask);
       out[2] = MaskedChannel(p, image.red_mask);
+      out[3] = 0;
     }
   }
-}
-
-void CopyImage(XImage& image, int width, int height, Frame& frame, int atX, int atY) {
-  if (IsPlainBgrx(image))
-    CopyBgrxToFrame(reinterpret_cast<const uint8_t*>(image.data),
-                    static_cast<size_t>(image.bytes_per_line), width, height, frame, atX, atY);
-  else
-    CopyAnyImage(image, width, height, frame, atX, atY);
 }
 
 class X11ScreenGrabber final : public ScreenGrabber {
@@ -147,15 +148,33 @@ class X11ScreenGrabber final : public ScreenGrabber {
   }
 
   bool Grab(int x, int y, int width, int height, Frame& out) override {
+    BgrxView picture;
+    if (!Grab(x, y, width, height, picture)) return false;
     out.Reset(width, height);
+    CopyBgrxToFrame(picture.data, picture.stride, width, height, out, 0, 0);
+    return true;
+  }
+
+  bool Grab(int x, int y, int width, int height, BgrxView& out) override {
     // Only the on-screen part is requested: the server rejects areas outside
     // the root window, and such an error would end the process.
     const int gx0 = std::max(x, 0), gy0 = std::max(y, 0);
     const int gx1 = std::min(x + width, size_.width), gy1 = std::min(y + height, size_.height);
     const bool partial = gx0 != x || gy0 != y || gx1 != x + width || gy1 != y + height;
-    if (partial) std::memset(out.pixels(), 0, out.pixelBytes());
-    if (gx1 > gx0 && gy1 > gy0 && !GrabArea(gx0, gy0, gx1 - gx0, gy1 - gy0, out, gx0 - x, gy0 - y))
-      return false;
+    XImage* image = nullptr;
+    if (gx1 > gx0 && gy1 > gy0) {
+      image = GrabArea(gx0, gy0, gx1 - gx0, gy1 - gy0);
+      if (!image) return false;
+    }
+    if (image && !partial && IsPlainBgrx(*image)) {
+      // The common case: the server's image is the picture, used in place.
+      out = {reinterpret_cast<uint8_t*>(image->data), static_cast<size_t>(image->bytes_per_line),
+             width, height};
+    } else {
+      canvas_.assign(static_cast<size_t>(width) * height * 4, 0);  // off screen is black
+      out = {canvas_.data(), static_cast<size_t>(width) * 4, width, height};
+      if (image) CopyIntoBgrx(*image, gx1 - gx0, gy1 - gy0, out, gx0 - x, gy0 - y);
+    }
     if (options_.showCursor) DrawCursor(x, y, out);
     return true;
   }
@@ -174,7 +193,9 @@ class X11ScreenGrabber final : public ScreenGrabber {
   }
 
  private:
-  bool GrabArea(int x, int y, int width, int height, Frame& out, int atX, int atY) {
+  // The on-screen area in the server's own layout, held until the next grab;
+  // null when the server refused the request.
+  XImage* GrabArea(int x, int y, int width, int height) {
     if (useShm_) {
       if (!shm_ || shm_->width() != width || shm_->height() != height) {
         shm_.reset();
@@ -183,20 +204,17 @@ class X11ScreenGrabber final : public ScreenGrabber {
       }
       ErrorTrap trap(display_.get());
       if (shm_ && XShmGetImage(display_.get(), root_, shm_->image(), x, y, AllPlanes) &&
-          !trap.Failed()) {
-        CopyImage(*shm_->image(), width, height, out, atX, atY);
-        return true;
-      }
+          !trap.Failed())
+        return shm_->image();
     }
     ErrorTrap trap(display_.get());
-    ImagePtr image(XGetImage(display_.get(), root_, x, y, static_cast<unsigned>(width),
-                             static_cast<unsigned>(height), AllPlanes, ZPixmap));
-    if (!image || trap.Failed()) return false;
-    CopyImage(*image, width, height, out, atX, atY);
-    return true;
+    protocolImage_.reset(XGetImage(display_.get(), root_, x, y, static_cast<unsigned>(width),
+                                   static_cast<unsigned>(height), AllPlanes, ZPixmap));
+    if (trap.Failed()) protocolImage_.reset();
+    return protocolImage_.get();
   }
 
-  void DrawCursor(int x, int y, Frame& out) {
+  void DrawCursor(int x, int y, const BgrxView& out) {
     if (!hasXFixes_) return;
     ErrorTrap trap(display_.get());
     CursorImagePtr image(XFixesGetCursorImage(display_.get()));
@@ -237,6 +255,8 @@ class X11ScreenGrabber final : public ScreenGrabber {
   bool useShm_ = false;
   bool hasXFixes_ = false;
   std::unique_ptr<ShmImage> shm_;
+  ImagePtr protocolImage_;        // the last grab's, without shared memory
+  std::vector<uint8_t> canvas_;   // BGRX pixels of grabs partly off the screen
   CursorImage cursor_;
 };
 

@@ -17,6 +17,7 @@ extern "C" {
 #include <cerrno>
 #include <cstring>
 
+#include "capture/yuv420.h"
 #include "media/ffmpeg_handles.h"
 
 namespace recording {
@@ -117,7 +118,8 @@ struct AviWriter::Impl {
   std::array<std::unique_ptr<AVFrame, FrameFree>, 4> pictures;
   std::unique_ptr<AVPacket, PacketFree> packet;
   std::unique_ptr<AVPacket, PacketFree> audioPacket;  // sound is made straight into it
-  std::unique_ptr<SwsContext, SwsFree> converter;
+  // Made on the first 24-bit frame only: recording hands over BGRX pictures.
+  std::unique_ptr<SwsContext, SwsFree> frameConverter;
   AVStream* video = nullptr;  // owned by `format`
   AVStream* audio = nullptr;
   int64_t audioPosition = 0;
@@ -134,6 +136,9 @@ struct AviWriter::Impl {
   Status Mux(AVPacket* pkt);
   Status DrainEncoder();
   void CheckDisk();
+  Status CheckPicture(int64_t index, int width, int height) const;
+  Status FreePicture(AVFrame*& picture);
+  Status Encode(int64_t index, AVFrame* picture);
 };
 
 Status AviWriter::Impl::OpenEncoder() {
@@ -184,9 +189,6 @@ Status AviWriter::Impl::OpenEncoder() {
     if (int err = av_frame_get_buffer(picture.get(), 0); err < 0)
       return Status::Fail("picture buffer: " + AvError(err));
   }
-  converter.reset(sws_getContext(c->width, c->height, AV_PIX_FMT_BGR24, c->width, c->height,
-                                 AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
-  if (!converter) return Status::Fail("no BGR24 to YUV 4:2:0 converter");
   return Status::Ok();
 }
 
@@ -323,36 +325,68 @@ Status AviWriter::WriteAudio(const AudioChunkMaker& make) {
   return Status::Ok();
 }
 
-Status AviWriter::WriteVideo(int64_t index, const capture::Frame& frame) {
-  Impl& m = *impl_;
-  if (m.failed || m.finished) return Status::Fail("the file is closed to writing");
-  if (index <= m.lastIndex) return Status::Fail("frame indices must grow");
-  if (frame.width() < m.settings.width || frame.height() < m.settings.height)
+Status AviWriter::Impl::CheckPicture(int64_t index, int width, int height) const {
+  if (failed || finished) return Status::Fail("the file is closed to writing");
+  if (index <= lastIndex) return Status::Fail("frame indices must grow");
+  if (width < settings.width || height < settings.height)
     return Status::Fail("picture smaller than the stream");
-  AVFrame* picture = m.pictures[0].get();
-  for (auto& candidate : m.pictures)
+  return Status::Ok();
+}
+
+Status AviWriter::Impl::FreePicture(AVFrame*& picture) {
+  picture = pictures[0].get();
+  for (auto& candidate : pictures)
     if (av_frame_is_writable(candidate.get())) {
       picture = candidate.get();
       break;
     }
   if (int err = av_frame_make_writable(picture); err < 0)
     return Status::Fail("picture buffer: " + AvError(err));
+  return Status::Ok();
+}
+
+Status AviWriter::Impl::Encode(int64_t index, AVFrame* picture) {
+  picture->pts = index;
+  if (int err = avcodec_send_frame(encoder.get(), picture); err < 0)
+    return Status::Fail("encoding: " + AvError(err));
+  lastIndex = index;
+  if (Status s = DrainEncoder(); !s.ok()) {
+    failed = true;
+    return s;
+  }
+  CheckDisk();
+  return Status::Ok();
+}
+
+Status AviWriter::WriteVideo(int64_t index, const capture::Frame& frame) {
+  Impl& m = *impl_;
+  if (Status s = m.CheckPicture(index, frame.width(), frame.height()); !s.ok()) return s;
+  if (!m.frameConverter) {
+    m.frameConverter.reset(sws_getContext(m.settings.width, m.settings.height, AV_PIX_FMT_BGR24,
+                                          m.settings.width, m.settings.height, AV_PIX_FMT_YUV420P,
+                                          SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!m.frameConverter) return Status::Fail("no BGR24 to YUV 4:2:0 converter");
+  }
+  AVFrame* picture = nullptr;
+  if (Status s = m.FreePicture(picture); !s.ok()) return s;
   // The frame is stored bottom-up: start at its last row and walk backwards.
   const int stride = static_cast<int>(frame.stride());
   const uint8_t* src[1] = {frame.pixels() + static_cast<size_t>(frame.height() - 1) * stride};
   const int srcStride[1] = {-stride};
-  sws_scale(m.converter.get(), src, srcStride, 0, m.settings.height, picture->data,
+  sws_scale(m.frameConverter.get(), src, srcStride, 0, m.settings.height, picture->data,
             picture->linesize);
-  picture->pts = index;
-  if (int err = avcodec_send_frame(m.encoder.get(), picture); err < 0)
-    return Status::Fail("encoding: " + AvError(err));
-  m.lastIndex = index;
-  if (Status s = m.DrainEncoder(); !s.ok()) {
-    m.failed = true;
-    return s;
-  }
-  m.CheckDisk();
-  return Status::Ok();
+  return m.Encode(index, picture);
+}
+
+Status AviWriter::WriteVideo(int64_t index, const capture::BgrxView& in) {
+  Impl& m = *impl_;
+  if (Status s = m.CheckPicture(index, in.width, in.height); !s.ok()) return s;
+  AVFrame* picture = nullptr;
+  if (Status s = m.FreePicture(picture); !s.ok()) return s;
+  capture::BgrxToYuv420({in.data, in.stride, m.settings.width, m.settings.height},
+                        {picture->data[0], picture->data[1], picture->data[2],
+                         picture->linesize[0], picture->linesize[1], picture->linesize[2]});
+  return m.Encode(index, picture);
 }
 
 bool AviWriter::diskFull() const { return impl_->diskFull; }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "capture/frame.h"
+#include "capture/pixel_pipeline.h"
 #include "recording/audio_memory.h"
 #include "recording/status.h"
 #include "recording/unique_fd.h"
@@ -45,6 +46,9 @@ class AviWriter {
   // Compresses and appends the picture as frame `index` of the video stream.
   // Indices must grow; the ones skipped play back as the previous picture.
   Status WriteVideo(int64_t index, const capture::Frame& frame);
+  // The same from the grabber's BGRX pixels, converted straight into the
+  // encoder's picture: what the capture loop writes.
+  Status WriteVideo(int64_t index, const capture::BgrxView& picture);
 
   // True once the disk can no longer hold the next frame and the file's end
   // (the space for those is held in reserve while recording). The caller

@@ -124,7 +124,9 @@ void CaptureThread::Run() {
   std::unique_ptr<capture::ScreenGrabber> grabber =
       config_.openGrabber ? config_.openGrabber() : capture::OpenScreenGrabber();
   if (!grabber) return fail("cannot open the display for grabbing");
-  capture::Frame frame;
+  // The grabber's own pixels, valid from one grab to the next: the picture
+  // goes to the encoder without a copy of its own.
+  capture::BgrxView frame;
   if (!capture::GrabFrame(*grabber, config_.markerWindow, x, y, width, height, true, frame))
     return fail("the first grab failed");
 

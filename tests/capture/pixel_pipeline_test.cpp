@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "capture/pixel_pipeline.h"
+#include "capture/yuv420.h"
 
 using capture::BlendChannel;
 using capture::CursorImage;
@@ -93,4 +96,74 @@ TEST(CursorBlend, ClipsAtEveryEdgeAndKeepsOrder) {
   // Outside the cursor's reach nothing changed.
   EXPECT_EQ(f.TopDownRow(0)[0], 100);
   EXPECT_EQ(f.TopDownRow(3)[3 * 3], 100);
+}
+
+TEST(Yuv420, BgrxWithCursorBecomesStudioRangeYuv) {
+  // Odd both ways, so the last chroma column and row cover lone pixels, and
+  // wide enough for the converter's vector loops to run as well as its tails.
+  const int w = 67, h = 5;
+  const size_t stride = 70 * 4;
+  std::vector<uint8_t> pixels(stride * h, 0x5A);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &pixels[y * stride + x * 4];
+      p[0] = static_cast<uint8_t>(x * 37 + y * 90);
+      p[1] = static_cast<uint8_t>(255 - x * 11);
+      p[2] = static_cast<uint8_t>(x * y * 13);
+    }
+  pixels[0] = pixels[1] = pixels[2] = 255;  // white and black: the range's ends
+  pixels[4] = pixels[5] = pixels[6] = 0;
+  CursorImage c;
+  c.width = c.height = 3;
+  c.argb = {0xFFFFFFFF, 0x80400000, 0x00000000, 0xFF0000FF, 0x40102030,
+            0x80808080, 0xFF00FF00, 0x00000000, 0x20000000};
+  // The expected picture: each cursor pixel over what lies under it, by hand.
+  std::vector<uint8_t> expected = pixels;
+  auto blendByHand = [&](int left, int top) {
+    for (int cy = 0; cy < 3; ++cy)
+      for (int cx = 0; cx < 3; ++cx) {
+        const int x = left + cx, y = top + cy;
+        if (x < 0 || y < 0 || x >= w || y >= h) continue;
+        const uint32_t a = c.argb[cy * 3 + cx];
+        for (int ch = 0; ch < 3; ++ch) {
+          uint8_t& d = expected[y * stride + x * 4 + ch];
+          d = BlendChannel((a >> (8 * ch)) & 0xff, d, a >> 24);
+        }
+      }
+  };
+  const capture::BgrxView view{pixels.data(), stride, w, h};
+  capture::BlendCursor(view, c, -1, 1);  // clipped at the left
+  capture::BlendCursor(view, c, w - 2, 3);  // clipped at the right and bottom, odd spot
+  blendByHand(-1, 1);
+  blendByHand(w - 2, 3);
+  ASSERT_EQ(pixels, expected) << "blended wrongly, or bytes outside the cursor changed";
+
+  const int cw = (w + 1) / 2, ch = (h + 1) / 2, pad = 5;
+  std::vector<uint8_t> y(static_cast<size_t>(w + pad) * h, 0xEE), u((cw + pad) * ch, 0xEE),
+      v((cw + pad) * ch, 0xEE);
+  capture::BgrxToYuv420(view, {y.data(), u.data(), v.data(), w + pad, cw + pad, cw + pad});
+  auto channel = [&](int x, int yy, int c) { return double(expected[yy * stride + x * 4 + c]); };
+  for (int row = 0; row < h; ++row)
+    for (int x = 0; x < w; ++x) {
+      const double exact = 16 + 219.0 / 255 *
+                                    (0.299 * channel(x, row, 2) + 0.587 * channel(x, row, 1) +
+                                     0.114 * channel(x, row, 0));
+      EXPECT_LE(std::abs(y[row * (w + pad) + x] - exact), 1.0) << "luma at " << x << "," << row;
+    }
+  EXPECT_EQ(y[0], 235);
+  EXPECT_EQ(y[1], 16);
+  for (int cy = 0; cy < ch; ++cy)
+    for (int cx = 0; cx < cw; ++cx) {
+      double r = 0, g = 0, b = 0, n = 0;
+      for (int yy = 2 * cy; yy < std::min(h, 2 * cy + 2); ++yy)
+        for (int x = 2 * cx; x < std::min(w, 2 * cx + 2); ++x, ++n)
+          r += channel(x, yy, 2), g += channel(x, yy, 1), b += channel(x, yy, 0);
+      r /= n, g /= n, b /= n;
+      const double eu = 128 + 224.0 / 255 * (-0.168736 * r - 0.331264 * g + 0.5 * b);
+      const double ev = 128 + 224.0 / 255 * (0.5 * r - 0.418688 * g - 0.081312 * b);
+      EXPECT_LE(std::abs(u[cy * (cw + pad) + cx] - eu), 0.6) << "U at " << cx << "," << cy;
+      EXPECT_LE(std::abs(v[cy * (cw + pad) + cx] - ev), 0.6) << "V at " << cx << "," << cy;
+    }
+  EXPECT_EQ(y[w], 0xEE) << "wrote past the luma row";
+  EXPECT_EQ(u[cw], 0xEE) << "wrote past the chroma row";
 }
