@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the tests under the sanitizers, each in its own build folder.
 #   scripts/test-sanitized.sh asan [ctest args]   whole suite, AddressSanitizer + UBSan
-#   scripts/test-sanitized.sh tsan [test args]    capture, ring and wave-stream tests, ThreadSanitizer
+#   scripts/test-sanitized.sh tsan [test args]    capture, ring, wave-stream and call-audio tests, ThreadSanitizer
 # Any report from our own code fails the test that provoked it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,7 +26,7 @@ case $kind in
     build=${MURMURANT_BUILD_DIR:-$root/build-tsan}
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DMURMURANT_SANITIZE=thread ${MURMURANT_CMAKE_ARGS:-} >/dev/null
-    targets=(audio_ring_tests wave_stream_tests capture_logic_tests capture_screen_tests
+    targets=(audio_ring_tests wave_stream_tests loopback_tests capture_logic_tests capture_screen_tests
              recording_capture_tests recording_controller_tests)
     cmake --build "$build" -j"$jobs" --target "${targets[@]}"
     export TSAN_OPTIONS=suppressions=$supp/tsan.supp:halt_on_error=1:second_deadlock_stack=1
