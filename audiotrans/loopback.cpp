@@ -1,6 +1,6 @@
 #include "loopback.h"
 
-#include <cstdio>
+#include "base/log.h"
 
 namespace audiotrans {
 
@@ -18,7 +18,8 @@ void PutBack(const char* what, const std::optional<std::string>& before,
              platform::SoundServer& server) {
   if (!before || !now || *before == *now || before->empty()) return;
   if (!(server.*set)(*before))
-    std::fprintf(stderr, "audiotrans: could not put the default %s back to %s\n", what, before->c_str());
+    base::Log(base::Level::kWarning, "audio engine",
+              std::string("could not put the default ") + what + " back to " + *before);
 }
 
 }  // namespace

@@ -8,10 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <optional>
 #include <thread>
 
+#include "base/log.h"
 #include "loopback.h"
 #include "platform/capture_keeper.h"
 #include "platform/named_mutex.h"
@@ -43,24 +43,28 @@ int SignalDescriptor() {
   return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
+// The engine's failures: on standard error and in the recorder's log.
+void Say(const char* what) { base::Log(base::Level::kWarning, "audio engine", what); }
+
 }  // namespace
 
 int main() {
+  base::SetProgramName("audiotrans");
   const int signals = SignalDescriptor();
   auto setup = TakeSetupLock();
   if (!setup) {
-    std::fprintf(stderr, "audiotrans: another engine is running\n");
+    Say("another engine is running");
     return 0;
   }
   auto server = platform::SoundServer::Connect("Plovander Audio Engine");
   if (!server) {
-    std::fprintf(stderr, "audiotrans: no sound server\n");
+    Say("no sound server");
     return 1;
   }
   audiotrans::RemoveStaleLoopback(*server);
   auto loopback = audiotrans::Loopback::Create(*server);
   if (!loopback) {
-    std::fprintf(stderr, "audiotrans: the server refused the loopback device\n");
+    Say("the server refused the loopback device");
     return 1;
   }
 
@@ -69,10 +73,10 @@ int main() {
   // A fresh device renders its first two seconds in one block: restarting it
   // once the keeper listens makes the short blocks count from now.
   auto keeper = platform::CaptureKeeper::Start(std::string(audiotrans::kSinkName) + ".monitor");
-  if (!keeper) std::fprintf(stderr, "audiotrans: could not keep the loopback running\n");
+  if (!keeper) Say("could not keep the loopback running");
   else if (!server->SuspendSink(audiotrans::kSinkName, true) ||
            !server->SuspendSink(audiotrans::kSinkName, false))
-    std::fprintf(stderr, "audiotrans: could not restart the loopback\n");
+    Say("could not restart the loopback");
 
   bool quit = false;
   auto window = platform::MessageWindow::Create(
@@ -82,9 +86,9 @@ int main() {
         if (message == platform::WM_QUIT) quit = true;
         return 0;
       });
-  if (!window) std::fprintf(stderr, "audiotrans: no display; only a signal ends the engine\n");
+  if (!window) Say("no display; only a signal ends the engine");
   auto ready = platform::NamedMutex::Acquire(kEngineTitle);
-  if (!ready) std::fprintf(stderr, "audiotrans: could not take the engine lock\n");
+  if (!ready) Say("could not take the engine lock");
 
   while (!quit) {
     pollfd fds[2] = {{signals, POLLIN, 0}, {window ? window->fd() : -1, POLLIN, 0}};

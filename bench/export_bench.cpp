@@ -101,10 +101,10 @@ Cost Ours(const std::string& input, const std::string& output, const exporter::O
   exporter::ExportRequest request{input, output, BenchEdits(), format};
   const std::atomic<bool> cancel{false};
   return Timed(RUSAGE_SELF, [&](Cost* cost) {
-    const exporter::ExportResult result = exporter::Export(request, {}, cancel);
-    if (!result.ok) std::fprintf(stderr, "export_bench: the export failed: %s\n", result.error.c_str());
+    const base::Outcome result = exporter::Export(request, {}, cancel);
+    if (!result.ok()) std::fprintf(stderr, "export_bench: the export failed: %s\n", result.message().c_str());
     cost->bytes = FileBytes(output);
-    return result.ok;
+    return result.ok();
   });
 }
 

@@ -1,7 +1,6 @@
 #include "app/capture_windows.h"
 
-#include <cstdio>
-
+#include "base/log.h"
 #include "recording/capture_thread.h"
 
 CaptureWindows::CaptureWindows(int screenWidth, int screenHeight,
@@ -11,7 +10,7 @@ CaptureWindows::CaptureWindows(int screenWidth, int screenHeight,
       border_(new capture::RegionBorder(screenWidth, screenHeight)),
       hook_(programFolder) {
   if (!hook_.loaded())
-    std::fprintf(stderr, "murmurant: cursor hook not loaded: %s\n", hook_.loadError().c_str());
+    base::Log(base::Level::kWarning, "capture", "cursor hook not loaded: " + hook_.loadError());
 }
 
 CaptureWindows::~CaptureWindows() {

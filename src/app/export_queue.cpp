@@ -16,7 +16,7 @@ bool ExportQueue::Start(std::vector<exporter::ExportRequest> jobs, Reports repor
   running_ = true;
   worker_ = std::thread([this, jobs = std::move(jobs), reports = std::move(reports)] {
     for (size_t i = 0; i < jobs.size() && !cancel_; ++i) {
-      const exporter::ExportResult result = exporter::Export(
+      const base::Outcome result = exporter::Export(
           jobs[i], [&](int percent) { if (reports.progress) reports.progress(i, percent); },
           cancel_);
       if (reports.finished) reports.finished(i, result);

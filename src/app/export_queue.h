@@ -16,7 +16,7 @@ class ExportQueue {
  public:
   struct Reports {  // all called on the worker thread
     std::function<void(size_t job, int percent)> progress;
-    std::function<void(size_t job, const exporter::ExportResult& result)> finished;
+    std::function<void(size_t job, const base::Outcome& result)> finished;
     std::function<void(bool cancelled)> done;  // after the last job
   };
 

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
+#include "base/log.h"
 #include "media/media_decoder.h"
 #include "ui/bitmap_slider_static.h"
 #include "ui/preview_window.h"
@@ -95,7 +95,7 @@ void MainPreview::RecreateSurface() {
   if (!unfolded_ || player_->file().empty() || videoWidth_ <= 0 || videoHeight_ <= 0) return;
   if (surface_.Create(area_->NativeId(), videoWidth_, videoHeight_, kDisplayWidth,
                       kDisplayHeight) != 1)
-    std::fprintf(stderr, "murmurant: the preview surface could not be set up\n");
+    base::Log(base::Level::kWarning, "preview", "the preview surface could not be set up");
 }
 
 void MainPreview::ReturnFromDialog() {
@@ -152,14 +152,16 @@ void MainPreview::ShowStillHere() {
   player_->ShowStill(Percent(fraction_));
 }
 
-media::SnapshotResult MainPreview::TakeSnapshot(const std::string& name, const std::string& folder) {
-  if (player_->state() == media::kNothingLoaded || player_->file().empty()) return {};
+base::Result<std::string> MainPreview::TakeSnapshot(const std::string& name,
+                                                    const std::string& folder) {
+  if (player_->state() == media::kNothingLoaded || player_->file().empty())
+    return base::Error(media::SnapshotError::kNothingLoaded, "nothing is loaded");
   std::vector<uint8_t> picture;
   int width = 0, height = 0;
   if (!player_->LastShown(&picture, &width, &height)) {
     media::DecodedFrame still;
     if (!media::DecodeStill(player_->file(), fraction_, &still))
-      return {"", "the recording has no picture to save"};
+      return base::Error(media::SnapshotError::kFailed, "the recording has no picture to save");
     picture = std::move(still.data);
     width = still.width;
     height = still.height;

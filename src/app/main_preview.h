@@ -54,7 +54,7 @@ class MainPreview {
   // Saves the picture last shown (decoded at the position when nothing has
   // been shown yet) as "<name>_<n>.bmp" in `folder`, n the first free number.
   // Nothing (no path, no error) while no recording is loaded.
-  media::SnapshotResult TakeSnapshot(const std::string& name, const std::string& folder);
+  base::Result<std::string> TakeSnapshot(const std::string& name, const std::string& folder);
 
   // Before an edit dialog takes the process's one surface, and after.
   void ReleaseSurface();

@@ -72,14 +72,14 @@ void MainWindow::OnConvert(wxCommandEvent&) {
     event->SetExtraLong(static_cast<long>((job * 100 + static_cast<size_t>(percent)) / count));
     wxQueueEvent(this, event);
   };
-  reports.finished = [this, outputs](size_t job, const exporter::ExportResult& result) {
+  reports.finished = [this, outputs](size_t job, const base::Outcome& result) {
     wxString text;
-    if (result.ok)
+    if (result.ok())
       text = "Exported " + wxString::FromUTF8(FileNameOf(outputs[job]));
-    else if (result.cancelled)
+    else if (result.Is(exporter::ExportError::kCancelled))
       text = "Export cancelled";
     else
-      text = "Export failed: " + wxString::FromUTF8(result.error);
+      text = "Export failed: " + wxString::FromUTF8(result.message());
     CallAfter([this, text] { SetStatusText(text); });
   };
   reports.done = [this](bool) {

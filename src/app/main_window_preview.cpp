@@ -4,7 +4,6 @@
 #include <wx/menu.h>
 #include <wx/utils.h>
 
-#include <cstdio>
 #include <filesystem>
 
 #include "app/control_ids.h"
@@ -12,6 +11,7 @@
 #include "app/main_preview.h"
 #include "app/main_window.h"
 #include "app/media_list.h"
+#include "base/log.h"
 #include "platform/native_window.h"
 #include "ui/bitmap_slider_static.h"
 #include "ui/hover_button.h"
@@ -128,9 +128,9 @@ void MainWindow::OnSnapshot(wxCommandEvent&) {
   std::error_code ignored;
   std::filesystem::create_directories(snapshotFolder(), ignored);
   // Nothing is shown either way; a failure still reaches the log.
-  const media::SnapshotResult result = preview_->TakeSnapshot(name, snapshotFolder());
-  if (result.path.empty() && !result.error.empty())
-    std::fprintf(stderr, "murmurant: no snapshot: %s\n", result.error.c_str());
+  const base::Result<std::string> shot = preview_->TakeSnapshot(name, snapshotFolder());
+  if (shot.Is(media::SnapshotError::kFailed))
+    base::Log(base::Level::kWarning, "snapshot", "no snapshot: " + shot.message());
 }
 
 void MainWindow::OnOpenSnapshotFolder(wxCommandEvent&) {

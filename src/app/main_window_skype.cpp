@@ -1,11 +1,11 @@
 // The main window's desktop messages and its link to the call client: the
 // message window that stands for the main window on the desktop, the connect
 // poll (timer 4), the start-up commands and the three call-client events.
-#include <cstdio>
 #include <cstdlib>
 
 #include "app/main_window.h"
 #include "app/window_messages.h"
+#include "base/log.h"
 #include "platform/glib_message_pump.h"
 #include "skype/skype_client.h"
 #include "skype/skype_link.h"
@@ -26,7 +26,7 @@ constexpr const char* kMessageWindowTitle = "Murmurant messages";
 // MURMURANT_SKYPE_LOG shows them on standard error for debugging.
 void SkypeLog(const char* line) {
   static const bool enabled = std::getenv("MURMURANT_SKYPE_LOG") != nullptr;
-  if (enabled) std::fprintf(stderr, "skype: %s\n", line);
+  if (enabled) base::Log(base::Level::kDebug, "skype", line);
 }
 
 // Registered messages that other programs (and the hook library) post to the

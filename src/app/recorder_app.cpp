@@ -5,10 +5,10 @@
 #include <wx/log.h>
 
 #include <csignal>
-#include <cstdio>
 #include <exception>
 
 #include "app/main_window.h"
+#include "base/log.h"
 
 bool RecorderApp::OnInit() {
   instance_ = platform::NamedMutex::Acquire(kInstanceMutex);
@@ -18,7 +18,7 @@ bool RecorderApp::OnInit() {
   wxLog::SetActiveTarget(new wxLogStderr);
   wxSetAssertHandler([](const wxString& file, int line, const wxString& func,
                         const wxString& cond, const wxString& text) {
-    std::fprintf(stderr, "murmurant: internal check failed at %s:%d in %s: %s %s\n",
+    base::Logf(base::Level::kError, "check", "internal check failed at %s:%d in %s: %s %s",
                  file.utf8_str().data(), line, func.utf8_str().data(), cond.utf8_str().data(),
                  text.utf8_str().data());
   });
@@ -53,9 +53,9 @@ bool RecorderApp::OnExceptionInMainLoop() {
   try {
     throw;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "murmurant: unexpected error: %s\n", e.what());
+    base::Log(base::Level::kError, "main loop", std::string("unexpected error: ") + e.what());
   } catch (...) {
-    std::fprintf(stderr, "murmurant: unexpected error\n");
+    base::Log(base::Level::kError, "main loop", "unexpected error");
   }
   return true;
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "base/log.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -40,14 +42,14 @@ std::string RepairLogLine(const media::RepairResult& r) {
     case media::RepairOutcome::Repaired:
       std::snprintf(figures, sizeof figures, " (%lld pictures, %.1f s of sound)",
                     static_cast<long long>(r.pictures), r.soundSeconds);
-      return "murmurant: repaired " + r.path + ", a recording left unfinished" + figures;
+      return "repaired " + r.path + ", a recording left unfinished" + figures;
     case media::RepairOutcome::NotOurs:
-      return "murmurant: left " + r.path + " as it was: not a recording of this program (" +
+      return "left " + r.path + " as it was: not a recording of this program (" +
              r.detail + ")";
     case media::RepairOutcome::Damaged:
-      return "murmurant: left " + r.path + " as it was: damaged beyond repair, " + r.detail;
+      return "left " + r.path + " as it was: damaged beyond repair, " + r.detail;
     case media::RepairOutcome::Failed:
-      return "murmurant: left " + r.path + " as it was: could not repair it, " + r.detail;
+      return "left " + r.path + " as it was: could not repair it, " + r.detail;
     case media::RepairOutcome::Complete:
     case media::RepairOutcome::Cancelled: return {};
   }
@@ -93,7 +95,7 @@ void StartupRepair::Run(std::stop_token stop) {
       if (stop.stop_requested()) return;
       const media::RepairResult r = media::RepairRecording(path, stop);
       if (const std::string line = RepairLogLine(r); !line.empty())
-        std::fprintf(stderr, "%s\n", line.c_str());
+        base::Log(base::Level::kInfo, "repair", line);
       switch (r.outcome) {
         case media::RepairOutcome::Repaired: ++summary.repaired; break;
         case media::RepairOutcome::NotOurs:
@@ -104,8 +106,8 @@ void StartupRepair::Run(std::stop_token stop) {
       }
     }
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "murmurant: repairing recordings in %s stopped: %s\n", folder_.c_str(),
-                 e.what());
+    base::Log(base::Level::kError, "repair",
+        "repairing recordings in " + folder_ + " stopped: " + e.what());
   }
   if (stop.stop_requested()) return;
   post_([done = done_, summary] { done(summary); });

@@ -1,9 +1,9 @@
 #include "audio/call_audio.h"
 
-#include <cstdio>
 #include <memory>
 
 #include "audio/device_routing.h"
+#include "base/log.h"
 #include "platform/wave_device.h"
 
 namespace audio {
@@ -36,6 +36,7 @@ struct CallAudio::Input {
   std::unique_ptr<WaveStream> stream;
   std::chrono::steady_clock::time_point lastTry{};
   bool reported = false;  // its device's absence has been logged
+  std::string why{};      // the last try's cause, for that line
 
   bool Healthy() const { return stream && stream->inputHealthy(); }
 
@@ -43,11 +44,16 @@ struct CallAudio::Input {
     lastTry = std::chrono::steady_clock::now();
     stream.reset();
     const std::string id = device ? device() : std::string();
+    why = "none is named";
     if (id.empty()) return;
     auto s = std::make_unique<WaveStream>(kStreamBufferMs);
     s->SetInputNotify(&owner, 1);
-    if (s->OpenInput(id.c_str()) && s->StartInput()) stream = std::move(s);
-    if (stream && reported) std::fprintf(stderr, "murmurant: the %s's device is back\n", side);
+    if (s->OpenInput(id.c_str()) && s->StartInput())
+      stream = std::move(s);
+    else
+      why = s->lastFailure();
+    if (stream && reported)
+      base::Log(base::Level::kInfo, "call audio", std::string("the ") + side + "'s device is back");
     if (stream) reported = false;
   }
 
@@ -65,8 +71,9 @@ struct CallAudio::Input {
   void KeepInTime() {
     if (Healthy()) return;
     if (!reported)
-      std::fprintf(stderr, "murmurant: no device for the %s; silence in its place until it comes\n",
-                   side);
+      base::Log(base::Level::kWarning, "call audio",
+                std::string("no device for the ") + side + " (" + why +
+                    "); silence in its place until it comes");
     reported = true;
     writer.FillSilenceUntil(platform::MonotonicNowNs() - kSilenceLagNs);
     if (std::chrono::steady_clock::now() - lastTry >= kRetryEvery) TryOpen();

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <thread>
 
+#include "base/log.h"
 #include "platform/named_mutex.h"
 #include "platform/process.h"
 #include "platform/process_snapshot.h"
@@ -64,6 +65,13 @@ bool EndRunningEngine(std::chrono::milliseconds grace) {
   return true;
 }
 
+// The routing's failures change nothing the user sees at once (the call is
+// just not recorded from the loopback), so each is told in the log.
+bool Failed(const std::string& what) {
+  base::Log(base::Level::kWarning, "sound routing", what);
+  return false;
+}
+
 }  // namespace
 
 std::vector<pid_t> RunningEngines() {
@@ -85,18 +93,19 @@ bool AudioEngine::Start(const std::string& programFolder, const EngineTiming& ti
   } else if (!EndRunningEngine(timing.pause)) {
     std::this_thread::sleep_for(timing.pause);
   }
-  child_ = platform::Spawn({programFolder + "/" + kEngineExecutable});
-  if (!child_) return false;
+  const std::string program = programFolder + "/" + kEngineExecutable;
+  child_ = platform::Spawn({program});
+  if (!child_) return Failed("the audio engine " + program + " could not be started");
   for (int attempt = 0; attempt <= timing.attempts; ++attempt) {
     if (platform::NamedMutex::IsHeld(kEngineTitle)) return true;
     // A child that already ended (no server, say) will never be ready.
     if (platform::WaitChild(*child_, std::chrono::milliseconds(0))) {
       child_.reset();
-      return false;
+      return Failed("the audio engine ended before it was ready");
     }
     std::this_thread::sleep_for(timing.interval);
   }
-  return false;
+  return Failed("the audio engine was not ready in time");
 }
 
 bool AudioEngine::Stop(platform::WindowId mainWindow) {
@@ -113,27 +122,37 @@ bool AudioEngine::WaitEnded(std::chrono::milliseconds timeout) {
 
 bool DefaultDevices::Save() {
   auto server = platform::SoundServer::Connect("Murmurant routing");
-  if (!server) return false;
+  if (!server) return Failed("no sound server to ask for the default devices");
   auto sink = server->DefaultSink();
   auto source = server->DefaultSource();
   if (sink) savedPlayback_ = *sink;
   if (source) savedRecord_ = *source;
-  return sink && source;
+  if (!sink || !source)
+    return Failed(std::string("the sound server named no default ") +
+                  (sink ? "record" : "playback") + " device; it will not be put back");
+  return true;
 }
 
 bool DefaultDevices::RouteToVirtualDevice() {
   auto server = platform::SoundServer::Connect("Murmurant routing");
-  if (!server) return false;
+  if (!server) return Failed("no sound server to make the loopback the default playback device");
   for (const auto& sink : server->Sinks())
     if (sink.description.find(kLoopbackName) != std::string::npos)
-      return server->SetDefaultSink(sink.name);
-  return false;
+      return server->SetDefaultSink(sink.name) ||
+             Failed("the sound server refused " + sink.name + " as the default playback device");
+  return Failed(std::string("no loopback device (") + kLoopbackName +
+                "): the far side of a call will not be recorded");
 }
 
 bool DefaultDevices::Restore() {
   auto server = platform::SoundServer::Connect("Murmurant routing");
-  if (!server || savedPlayback_.empty() || !server->SetDefaultSink(savedPlayback_)) return false;
-  return !savedRecord_.empty() && server->SetDefaultSource(savedRecord_);
+  if (!server) return Failed("no sound server to put the default devices back");
+  if (savedPlayback_.empty() || !server->SetDefaultSink(savedPlayback_))
+    return Failed("the default playback device could not be put back to \"" + savedPlayback_ +
+                  "\"");
+  if (savedRecord_.empty() || !server->SetDefaultSource(savedRecord_))
+    return Failed("the default record device could not be put back to \"" + savedRecord_ + "\"");
+  return true;
 }
 
 namespace {

@@ -8,7 +8,6 @@
 namespace audio {
 
 using platform::WaveBuffer;
-using platform::WaveResult;
 
 void ManualResetEvent::Set() {
   {
@@ -52,6 +51,11 @@ void PointHeaders(std::array<WaveBuffer, WaveStream::kBuffers>& headers, std::ui
 
 }  // namespace
 
+bool WaveStream::Failed(const char* side, const std::string& why) {
+  lastFailure_ = std::string(side) + ": " + why;
+  return false;
+}
+
 WaveStream::WaveStream(int bufferDurationMs) : bufferDuration_(bufferDurationMs) {
   inputBufferSize_ = BufferSize(bufferDuration_, inputFormat_);
   outputBufferSize_ = BufferSize(bufferDuration_, outputFormat_);
@@ -78,14 +82,15 @@ bool WaveStream::SetOutputNotify(WaveNotifySink* target, int message) {
 // --- input ---------------------------------------------------------------------
 
 bool WaveStream::StartInput() {
-  if (!inputDevice_ || inputDevice_->Start() != WaveResult::kOk) return false;
+  if (!inputDevice_) return Failed("input", "no device is open");
+  if (base::Outcome r = inputDevice_->Start(); !r.ok()) return Failed("input", r.message());
   inputFlowing_ = true;
   return true;
 }
 
 bool WaveStream::StopInput() {
   inputFlowing_ = false;
-  return inputDevice_ && inputDevice_->Stop() == WaveResult::kOk;
+  return inputDevice_ && inputDevice_->Stop().ok();
 }
 
 void WaveStream::CloseInput() {
@@ -106,16 +111,18 @@ bool WaveStream::OpenInput(const char* id) {
   if (!id) return true;
 
   const int device = std::atoi(id);
-  if (platform::WaveIn::Query(device, ToDevice(inputFormat_)) != WaveResult::kOk) return false;
+  if (base::Outcome r = platform::WaveIn::Query(device, ToDevice(inputFormat_)); !r.ok())
+    return Failed("input", r.message());
   const auto size = static_cast<std::size_t>(inputBufferSize_);
   inputBlock_ = ZeroBlock(kBuffers * size);
   if (!inputBlock_) return false;
-  inputDevice_ = platform::WaveIn::Open(device, ToDevice(inputFormat_),
-                                        [this](WaveBuffer& h) { OnInputDone(h); });
-  if (!inputDevice_) {
+  auto opened = platform::WaveIn::Open(device, ToDevice(inputFormat_),
+                                       [this](WaveBuffer& h) { OnInputDone(h); });
+  if (!opened.ok()) {
     inputBlock_.reset();
-    return false;
+    return Failed("input", opened.message());
   }
+  inputDevice_ = std::move(opened).value();
   PointHeaders(inputHeaders_, inputBlock_.get(), inputBufferSize_);
   // Four buffers with the device, the fifth the spare.
   for (int i = 0; i < kQueued; ++i) {
@@ -131,8 +138,8 @@ bool WaveStream::OpenInput(const char* id) {
 }
 
 bool WaveStream::Requeue(WaveBuffer& header) {
-  return inputDevice_->Prepare(header) == WaveResult::kOk &&
-         inputDevice_->Add(header) == WaveResult::kOk;
+  return inputDevice_->Prepare(header).ok() &&
+         inputDevice_->Add(header).ok();
 }
 
 void WaveStream::OnInputDone(WaveBuffer& header) {
@@ -182,7 +189,7 @@ bool WaveStream::Drain(std::uint32_t buffers, const InputTaker& take) {
     WaveBuffer& h = inputHeaders_[i % kBuffers];
     // Done with the device (taken under its lock, which also hands over what
     // the device thread wrote into the buffer).
-    if (inputDevice_->Unprepare(h) != WaveResult::kOk) return false;
+    if (!inputDevice_->Unprepare(h).ok()) return false;
     take({h.data, size}, h.capturedEndNs);
     lastInputEndNs_ = h.capturedEndNs;
     // The buffer drained one step earlier (the spare at first) goes back to
@@ -213,15 +220,15 @@ bool WaveStream::NegotiateFormat(FormatRequest* request, const char* id, bool in
   const platform::WaveFormat wanted{request->channels, request->samplesPerSecond,
                                     request->bitsPerSample};
   const int device = std::atoi(id);
-  const WaveResult r = input ? platform::WaveIn::Query(device, wanted)
-                             : platform::WaveOut::Query(device, wanted);
+  const base::Outcome r = input ? platform::WaveIn::Query(device, wanted)
+                               : platform::WaveOut::Query(device, wanted);
   PcmFormat& format = input ? inputFormat_ : outputFormat_;
-  if (r == WaveResult::kBadFormat) {
+  if (r.Is(platform::WaveError::kBadFormat)) {
     // Tell the caller what the side uses now.
     *request = {0, format.channels, format.samplesPerSecond, format.bitsPerSample};
     return false;
   }
-  if (r != WaveResult::kOk) {
+  if (!r.ok()) {
     *request = {};
     return false;
   }
@@ -254,20 +261,20 @@ bool WaveStream::OpenOutput(const char* id) {
   outputWritten_ = 0;
   outputDone_ = 0;
   if (!id) return true;
-  const int device = std::atoi(id);
-  if (platform::WaveOut::Query(device, ToDevice(outputFormat_)) != WaveResult::kOk) return false;
-  outputDevice_ = platform::WaveOut::Open(device, ToDevice(outputFormat_),
-                                          [this](WaveBuffer& h) { OnOutputDone(h); });
-  return outputDevice_ != nullptr;
+  auto opened = platform::WaveOut::Open(std::atoi(id), ToDevice(outputFormat_),
+                                        [this](WaveBuffer& h) { OnOutputDone(h); });
+  if (!opened.ok()) return Failed("output", opened.message());
+  outputDevice_ = std::move(opened).value();
+  return true;
 }
 
 bool WaveStream::StopOutput() {
   outputFlowing_ = false;
   if (!outputDevice_) return true;
-  bool ok = outputDevice_->Reset() == WaveResult::kOk;
+  bool ok = outputDevice_->Reset().ok();
   for (auto& h : outputHeaders_)
-    if (h.data && outputDevice_->Unprepare(h) != WaveResult::kOk) ok = false;
-  if (wholeHeader_.data && outputDevice_->Unprepare(wholeHeader_) != WaveResult::kOk) ok = false;
+    if (h.data && !outputDevice_->Unprepare(h).ok()) ok = false;
+  if (wholeHeader_.data && !outputDevice_->Unprepare(wholeHeader_).ok()) ok = false;
   outputBlock_.reset();
   outputSpare_.reset();
   wholeBlock_.reset();
@@ -290,8 +297,8 @@ bool WaveStream::StartOutput() {
   outputWritten_ = 0;
   outputDone_ = 3;
   WaveBuffer& prime = outputHeaders_[3];
-  if (outputDevice_->Prepare(prime) != WaveResult::kOk ||
-      outputDevice_->Add(prime) != WaveResult::kOk)
+  if (!outputDevice_->Prepare(prime).ok() ||
+      !outputDevice_->Add(prime).ok())
     return false;
   outputRoom_.Set();
   outputFlowing_ = true;
@@ -311,11 +318,11 @@ bool WaveStream::WriteOutput(const SampleBuffer* buffer) {
   // Whole buffers only: a remainder is not played.
   const std::uint32_t n = static_cast<std::uint32_t>(bytes / size);
   for (std::uint32_t k = 0; k < n; ++k) {
-    if (outputDevice_->Unprepare(outputHeaders_[(written + k) % kBuffers]) != WaveResult::kOk)
+    if (!outputDevice_->Unprepare(outputHeaders_[(written + k) % kBuffers]).ok())
       return false;
     WaveBuffer& h = outputHeaders_[(written + k + 4) % kBuffers];
     std::memcpy(h.data, buffer->data() + k * size, size);
-    if (outputDevice_->Prepare(h) != WaveResult::kOk || outputDevice_->Add(h) != WaveResult::kOk)
+    if (!outputDevice_->Prepare(h).ok() || !outputDevice_->Add(h).ok())
       return false;
     outputWritten_ = written + k + 1;
   }
@@ -334,11 +341,11 @@ bool WaveStream::GetOutputRoom(int* samples) {
 
 bool WaveStream::PauseOutput() {
   outputFlowing_ = false;
-  return !outputDevice_ || outputDevice_->Stop() == WaveResult::kOk;
+  return !outputDevice_ || outputDevice_->Stop().ok();
 }
 
 bool WaveStream::RestartOutput() {
-  if (outputDevice_ && outputDevice_->Start() != WaveResult::kOk) return false;
+  if (outputDevice_ && !outputDevice_->Start().ok()) return false;
   outputFlowing_ = true;
   return true;
 }
@@ -354,8 +361,8 @@ bool WaveStream::PlayWhole(const SampleBuffer* buffer) {
   std::memcpy(wholeBlock_.get(), buffer->data(), bytes);
   wholeHeader_ = WaveBuffer{wholeBlock_.get(), bytes};
   outputMode_ = 2;
-  if (outputDevice_->Prepare(wholeHeader_) != WaveResult::kOk ||
-      outputDevice_->Add(wholeHeader_) != WaveResult::kOk)
+  if (!outputDevice_->Prepare(wholeHeader_).ok() ||
+      !outputDevice_->Add(wholeHeader_).ok())
     return false;
   outputFlowing_ = true;
   return true;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <string>
 
 #include "audio/sample_buffer.h"
 #include "platform/wave_device.h"
@@ -108,6 +109,9 @@ class WaveStream {
   bool inputOpen() const { return inputDevice_ != nullptr; }
   // Open and still served: false once the device or the server went away.
   bool inputHealthy() const { return inputDevice_ && inputDevice_->Healthy(); }
+  // Why the last OpenInput, OpenOutput or StartInput that failed did, with the
+  // device it named; for the caller's log line. Same thread as those calls.
+  const std::string& lastFailure() const { return lastFailure_; }
   // When the sound just after the last sample ReadInput gave out was captured
   // (platform::MonotonicNowNs() clock); 0 before the first drain.
   std::int64_t lastInputEndNs() const { return lastInputEndNs_; }
@@ -120,6 +124,8 @@ class WaveStream {
   }
 
  private:
+  // Keeps the cause for lastFailure(); always false.
+  bool Failed(const char* side, const std::string& why);
   void CloseInput();
   void OnInputDone(platform::WaveBuffer& header);
   void OnOutputDone(platform::WaveBuffer& header);
@@ -165,6 +171,7 @@ class WaveStream {
 
   std::unique_ptr<platform::WaveIn> inputDevice_;
   std::unique_ptr<platform::WaveOut> outputDevice_;
+  std::string lastFailure_;
 };
 
 }  // namespace audio

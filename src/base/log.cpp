@@ -50,6 +50,12 @@ bool WriteAll(int fd, std::string_view line) {
   return true;
 }
 
+// Set once at start-up, before any thread logs.
+std::string& ProgramName() {
+  static std::string* name = new std::string("murmurant");
+  return *name;
+}
+
 std::string FileLine(Level level, std::string_view where, std::string_view what) {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
@@ -60,7 +66,7 @@ std::string FileLine(Level level, std::string_view where, std::string_view what)
   std::snprintf(stamp + n, sizeof stamp - n, ".%03ld", now.tv_nsec / 1000000);
   std::string line;
   line.reserve(what.size() + where.size() + 80);
-  line.append(stamp).append(" ").append(program_invocation_short_name);
+  line.append(stamp).append(" ").append(ProgramName());
   line.append("[").append(std::to_string(getpid())).append("] ");
   line.append(LevelName(level)).append(" ").append(where).append(": ").append(what);
   if (line.back() != '\n') line.push_back('\n');
@@ -123,7 +129,7 @@ class LogFile {
   // Said once per file on standard error, which still has every line.
   void Fail(const char* what) {
     if (!reported_) {
-      const std::string line = std::string(program_invocation_short_name) + ": the log file " +
+      const std::string line = ProgramName() + ": the log file " +
                                path_ + " " + what + ": " + std::strerror(errno) + "\n";
       WriteAll(STDERR_FILENO, line);
     }
@@ -145,7 +151,7 @@ class LogFile {
 void Emit(Level level, std::string_view where, std::string_view what, bool toStderr) {
   std::string stderrLine;
   if (toStderr) {
-    stderrLine.append(program_invocation_short_name).append(": ").append(what);
+    stderrLine.append(ProgramName()).append(": ").append(what);
     if (stderrLine.back() != '\n') stderrLine.push_back('\n');
   }
   LogFile::Instance().Write(stderrLine, FileLine(level, where, what));
@@ -173,6 +179,8 @@ void Logf(Level level, std::string_view where, const char* format, ...) {
   va_end(again);
   Log(level, where, text.data());
 }
+
+void SetProgramName(std::string name) { ProgramName() = std::move(name); }
 
 std::string DefaultLogFilePath() {
   if (const char* file = std::getenv("MURMURANT_LOG_FILE"); file && *file) return file;

@@ -26,6 +26,10 @@ void LogToFileOnly(Level level, std::string_view where, std::string_view what);
 void Logf(Level level, std::string_view where, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// The name lines start with: "murmurant" unless a companion program names
+// itself before its first line.
+void SetProgramName(std::string name);
+
 // The file lines go to: $MURMURANT_LOG_FILE when set, else
 // <data home>/Plovander/cache/murmurant.log (the per-user cache folder).
 std::string DefaultLogFilePath();

@@ -13,6 +13,8 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
+#include "base/codec_log.h"
+#include "base/log.h"
 #include "export/export_streams.h"
 #include "export/picture_stage.h"
 #include "export/sound_stage.h"
@@ -52,7 +54,7 @@ class Job {
   Job(const ExportRequest& request, const std::function<void(int)>& progress,
       const std::atomic<bool>& cancel)
       : request_(request), edits_(Sanitise(request.edits)), progress_(progress), cancel_(cancel) {}
-  ExportResult Run();
+  base::Outcome Run();
 
  private:
   bool OpenOutput(const std::string& path, std::string* error);
@@ -114,27 +116,32 @@ ExportEdits Sanitise(const ExportEdits& in) {
   return e;
 }
 
-ExportResult Export(const ExportRequest& request, const std::function<void(int percent)>& progress,
+base::Outcome Export(const ExportRequest& request, const std::function<void(int percent)>& progress,
                     const std::atomic<bool>& cancel) {
-  return Job(request, progress, cancel).Run();
+  base::RouteCodecMessagesToLog();
+  base::Outcome result = Job(request, progress, cancel).Run();
+  // Every caller shows the failure its own way; the log has each one once.
+  if (result.Is(ExportError::kFailed))
+    base::Log(base::Level::kError, "export",
+              "export of " + request.input + " to " + request.output + " failed: " + result.message());
+  return result;
 }
 
 namespace {
 
-ExportResult Job::Run() {
-  ExportResult result;
-  if (request_.output.empty() || SameFile(request_.input, request_.output)) {
-    result.error = "The output must be a new file, not the recording itself.";
-    return result;
-  }
-  if (!input_.Open(request_.input, &result.error)) return result;
+base::Outcome Job::Run() {
+  const auto failed = [](std::string why) {
+    return base::Outcome::Fail(ExportError::kFailed, std::move(why));
+  };
+  if (request_.output.empty() || SameFile(request_.input, request_.output))
+    return failed("The output must be a new file, not the recording itself.");
+  std::string error;
+  if (!input_.Open(request_.input, &error)) return failed(error);
   useVideo_ = input_.video && !request_.format.videoCodec.empty();
   useAudio_ = input_.audio && !request_.format.audioCodec.empty();
-  if (!useVideo_ && !useAudio_) {
-    result.error = "The recording has nothing this format can hold (" +
-                   std::string(input_.video ? "no sound" : "no picture") + ").";
-    return result;
-  }
+  if (!useVideo_ && !useAudio_)
+    return failed("The recording has nothing this format can hold (" +
+                  std::string(input_.video ? "no sound" : "no picture") + ").");
   if (input_.duration > 0.0) {
     start_ = edits_.trimStartFraction * input_.duration;
     // Kept to the end of the file, not of its stated length: a recording
@@ -144,22 +151,16 @@ ExportResult Job::Run() {
   }
   {
     PartFile part(request_.output + ".part");
-    if (!OpenOutput(part.path(), &result.error) || !Pump(&result.error)) {
-      result.cancelled = cancelled_;
-      if (!cancelled_) fprintf(stderr, "murmurant: export of %s failed: %s\n",
-                               request_.input.c_str(), result.error.c_str());
+    if (!OpenOutput(part.path(), &error) || !Pump(&error)) {
       output_ = Output();  // closes the file before it is removed
-      return result;
+      return cancelled_ ? base::Outcome::Fail(ExportError::kCancelled, error) : failed(error);
     }
-    if (std::rename(part.path().c_str(), request_.output.c_str()) != 0) {
-      result.error = "The finished file cannot be renamed to \"" + request_.output + "\".";
-      return result;
-    }
+    if (std::rename(part.path().c_str(), request_.output.c_str()) != 0)
+      return failed("The finished file cannot be renamed to \"" + request_.output + "\".");
     part.Keep();
   }
   Report(INFINITY);
-  result.ok = true;
-  return result;
+  return base::Outcome::Ok();
 }
 
 bool Job::OpenOutput(const std::string& path, std::string* error) {

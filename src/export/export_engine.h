@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "base/result.h"
 #include "edit/crop_hook.h"
 #include "edit/picture_effects.h"
 
@@ -42,11 +43,9 @@ struct ExportRequest {
   OutputFormat format;
 };
 
-struct ExportResult {
-  bool ok = false;
-  bool cancelled = false;
-  std::string error;  // for the user: what went wrong, in plain words
-};
+// The cause of an export that wrote nothing; the message is for the user,
+// in plain words.
+enum class ExportError { kCancelled, kFailed };
 
 // The edits as the export applies them: fractions within 0 ... 1 (start
 // after end swapped, an empty span the whole recording), the crop through
@@ -57,7 +56,7 @@ ExportEdits Sanitise(const ExportEdits& edits);
 // Runs the whole export. `progress` gets 0 ... 100 (on the calling thread);
 // `cancel` is read between pictures. On failure or cancel nothing is left at
 // the output path and no partial file remains; the input is never written.
-ExportResult Export(const ExportRequest& request, const std::function<void(int percent)>& progress,
+base::Outcome Export(const ExportRequest& request, const std::function<void(int percent)>& progress,
                     const std::atomic<bool>& cancel);
 
 }  // namespace exporter

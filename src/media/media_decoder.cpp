@@ -10,6 +10,7 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 
+#include "base/codec_log.h"
 #include "media/ffmpeg_handles.h"
 
 namespace media {
@@ -127,6 +128,7 @@ class MediaDecoderImpl {
 };
 
 bool MediaDecoderImpl::OpenInput(DecoderInput* input, AVMediaType type) {
+  base::RouteCodecMessagesToLog();
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, fileName_.c_str(), nullptr, nullptr) < 0) return false;
   input->format.reset(raw);

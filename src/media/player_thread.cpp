@@ -7,10 +7,10 @@
 // as the device starts: from then on, tick t shows picture t while segment
 // t plays, and writes segment t + 2.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 
+#include "base/log.h"
 #include "media/player_shared.h"
 #include "media/preview_surface.h"
 #include "platform/sound_clock.h"
@@ -247,9 +247,9 @@ void RunPlayback(PlaybackSetup setup) {
   try {
     Playback(std::move(setup)).Run();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "murmurant: the preview stopped: %s\n", e.what());
+    base::Log(base::Level::kError, "preview", std::string("the preview stopped: ") + e.what());
   } catch (...) {
-    std::fprintf(stderr, "murmurant: the preview stopped\n");
+    base::Log(base::Level::kError, "preview", "the preview stopped");
   }
   shared->state = kStopped;
   {

@@ -1,8 +1,8 @@
 #include "media/preview_player.h"
 
 #include <cmath>
-#include <cstdio>
 
+#include "base/log.h"
 #include "media/player_shared.h"
 #include "media/preview_surface.h"
 
@@ -120,7 +120,8 @@ void PreviewPlayer::StopPlayback() {
 }
 
 void PreviewPlayer::Abandon() {
-  std::fprintf(stderr, "murmurant: the preview did not stop in time and was left to end alone\n");
+  base::Log(base::Level::kWarning, "preview",
+      "the preview did not stop in time and was left to end alone");
   {
     std::lock_guard lease(shared_->lease.mutex);
     shared_->lease.abandoned = true;

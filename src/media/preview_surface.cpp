@@ -3,11 +3,11 @@
 #include <SDL.h>
 
 #include <csignal>
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "base/log.h"
 #include "media/ffmpeg_handles.h"
 #include "media/picture_halving.h"
 #include "platform/x11_setup.h"
@@ -158,7 +158,8 @@ int CPreviewSurface::Create(unsigned long nativeWindow, int sourceWidth, int sou
   SDL_Surface* screen = SDL_SetVideoMode(displayWidth, displayHeight, kDepth, kVideoFlags);
   if (screen) impl_->overlay.reset(SDL_CreateYUVOverlay(displayWidth, displayHeight, SDL_YV12_OVERLAY, screen));
   if (!impl_->overlay || !impl_->MakeScaler(sourceWidth, sourceHeight)) {
-    std::fprintf(stderr, "murmurant: no preview surface: %s\n", SDL_GetError());
+    base::Log(base::Level::kWarning, "preview",
+        std::string("no preview surface: ") + SDL_GetError());
     impl_->Stop();
     return 0;
   }

@@ -17,6 +17,7 @@ extern "C" {
 #include <filesystem>
 #include <memory>
 
+#include "base/codec_log.h"
 #include "media/ffmpeg_handles.h"
 #include "media/avi_triage.h"
 #include "recording/unique_fd.h"
@@ -222,6 +223,7 @@ RepairResult With(RepairResult r, RepairOutcome outcome, std::string detail) {
 }  // namespace
 
 RepairResult RepairRecording(const std::string& path, std::stop_token stop) {
+  base::RouteCodecMessagesToLog();
   RepairResult result;
   result.path = path;
   const AviInspection found = InspectAvi(path);

@@ -83,13 +83,15 @@ std::vector<uint8_t> EncodeBmp(const uint8_t* picture, int width, int height) {
   return file;
 }
 
+base::Error Failed(std::string why) { return base::Error(SnapshotError::kFailed, std::move(why)); }
+
 }  // namespace
 
-SnapshotResult SaveSnapshot(const std::string& folder, const std::string& name,
-                            const uint8_t* picture, int width, int height) {
-  if (!picture || width <= 0 || height <= 0) return {"", "there is no picture"};
+base::Result<std::string> SaveSnapshot(const std::string& folder, const std::string& name,
+                                       const uint8_t* picture, int width, int height) {
+  if (!picture || width <= 0 || height <= 0) return Failed("there is no picture");
   std::vector<uint8_t> bytes = EncodeBmp(picture, width, height);
-  if (bytes.empty()) return {"", "the picture could not be converted"};
+  if (bytes.empty()) return Failed("the picture could not be converted");
   for (int n = 1; n <= kMaxNumber; ++n) {
     const std::string path = PathFor(folder, name, n);
     // Created only if absent: a file of that name, even one made a moment
@@ -97,7 +99,7 @@ SnapshotResult SaveSnapshot(const std::string& folder, const std::string& name,
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      return {"", path + ": " + std::strerror(errno)};
+      return Failed(path + ": " + std::strerror(errno));
     }
     size_t done = 0;
     while (done < bytes.size()) {
@@ -110,11 +112,11 @@ SnapshotResult SaveSnapshot(const std::string& folder, const std::string& name,
     if (done != bytes.size() || !closed) {
       const std::string why = std::strerror(errno);
       unlink(path.c_str());  // no half-written picture left behind
-      return {"", path + ": " + why};
+      return Failed(path + ": " + why);
     }
-    return {path, ""};
+    return path;
   }
-  return {"", "every snapshot name is taken"};
+  return Failed("every snapshot name is taken");
 }
 
 }  // namespace media

@@ -4,19 +4,20 @@
 #include <cstdint>
 #include <string>
 
+#include "base/result.h"
+
 namespace media {
 
-struct SnapshotResult {
-  std::string path;   // the file written; empty when none was
-  std::string error;  // why not, when `path` is empty
-};
+// Why no snapshot was taken: nothing on show is no failure, the rest is.
+enum class SnapshotError { kNothingLoaded, kFailed };
 
 // Writes the picture (Y, then U and V of (width / 2) x (height / 2)) into
 // `folder` as "<name>_<n>.bmp", n the first number (from 1) whose file does
 // not exist, so a number freed by deleting a file is used again first. An
 // existing file is never
 // overwritten: a name taken meanwhile moves on to the next number.
-SnapshotResult SaveSnapshot(const std::string& folder, const std::string& name,
-                            const uint8_t* picture, int width, int height);
+// The result is the file written.
+base::Result<std::string> SaveSnapshot(const std::string& folder, const std::string& name,
+                                       const uint8_t* picture, int width, int height);
 
 }  // namespace media

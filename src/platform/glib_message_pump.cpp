@@ -2,8 +2,9 @@
 
 #include <glib.h>
 
-#include <cstdio>
 #include <exception>
+
+#include "base/log.h"
 
 namespace platform {
 
@@ -35,9 +36,10 @@ gboolean Dispatch(GSource* s, GSourceFunc, gpointer) {
   try {
     reinterpret_cast<GlibMessagePump::Source*>(s)->window->DispatchPending();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "desktop message handler failed: %s\n", e.what());
+    base::Log(base::Level::kError, "desktop messages",
+        std::string("a message handler failed: ") + e.what());
   } catch (...) {
-    std::fprintf(stderr, "desktop message handler failed\n");
+    base::Log(base::Level::kError, "desktop messages", "a message handler failed");
   }
   return G_SOURCE_CONTINUE;
 }

@@ -1,11 +1,11 @@
 #include "platform/sound_clock.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <vector>
 
+#include "base/log.h"
 #include "platform/pulse_connection.h"
 
 namespace platform {
@@ -65,6 +65,16 @@ class SoundClockImpl {
   // for, each a tick of the clock once playback has started.
   void HandOver();
   unsigned QueuedSegments() const { return 2; }
+  // The preview then plays without its clock; the user sees only silence, so
+  // the cause and the device go to the log. Lock held.
+  bool Refused(const char* step) const {
+    const char* device = stream_ ? pa_stream_get_device_name(stream_.get()) : nullptr;
+    base::Log(base::Level::kWarning, "sound clock",
+              std::string("the preview's sound did not start (") + step + " on " +
+                  (device ? device : "the default playback device") +
+                  "): " + pa_strerror(pa_context_errno(connection_->context())));
+    return false;
+  }
 
   std::unique_ptr<Connection> connection_;
   pulse::StreamPtr stream_;
@@ -83,7 +93,7 @@ class SoundClockImpl {
 bool SoundClockImpl::Connect(const pa_sample_spec& spec) {
   Connection::Lock lock(*connection_);
   stream_.reset(pa_stream_new(connection_->context(), "preview", &spec, nullptr));
-  if (!stream_) return false;
+  if (!stream_) return Refused("making the stream");
   pa_stream_set_state_callback(stream_.get(), OnState, this);
   pa_stream_set_write_callback(stream_.get(), OnWrite, this);
   pa_buffer_attr attr;
@@ -94,11 +104,11 @@ bool SoundClockImpl::Connect(const pa_sample_spec& spec) {
   const auto flags = static_cast<pa_stream_flags_t>(
       PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
   if (pa_stream_connect_playback(stream_.get(), nullptr, &attr, flags, nullptr, nullptr) < 0)
-    return false;
+    return Refused("connecting");
   for (;;) {
     const pa_stream_state_t state = pa_stream_get_state(stream_.get());
     if (state == PA_STREAM_READY) break;
-    if (!PA_STREAM_IS_GOOD(state) || !connection_->Alive()) return false;
+    if (!PA_STREAM_IS_GOOD(state) || !connection_->Alive()) return Refused("connecting");
     pa_threaded_mainloop_wait(connection_->loop());
   }
   // A server that keeps a deeper queue than asked (beyond rounding to its
@@ -106,8 +116,8 @@ bool SoundClockImpl::Connect(const pa_sample_spec& spec) {
   // worth a line, not a refusal.
   if (const pa_buffer_attr* got = pa_stream_get_buffer_attr(stream_.get());
       got && got->tlength > attr.tlength + segmentBytes_ / 2)
-    std::fprintf(stderr, "murmurant: the sound server keeps %u bytes queued, not %u\n",
-                 got->tlength, attr.tlength);
+    base::Logf(base::Level::kWarning, "sound clock",
+               "the sound server keeps %u bytes queued, not %u", got->tlength, attr.tlength);
   return true;
 }
 
@@ -118,7 +128,8 @@ bool SoundClockImpl::Start() {
   HandOver();  // the first two segments, before the device starts
   Connection::Outcome outcome{connection_.get()};
   return connection_->Finish(
-      pa_stream_cork(stream_.get(), 0, Connection::Outcome::OfStream, &outcome), outcome);
+             pa_stream_cork(stream_.get(), 0, Connection::Outcome::OfStream, &outcome), outcome) ||
+         Refused("starting");
 }
 
 void SoundClockImpl::HandOver() {
@@ -169,7 +180,10 @@ int CSoundClock::Open(std::function<void()> segmentPlayed, int sampleRate, int c
   const unsigned bytes = static_cast<unsigned>(sampleRate / clockRate) * 2 * channels;
   if (bytes == 0) return 0;
   auto connection = Connection::Open("preview player");
-  if (!connection) return 0;
+  if (!connection) {
+    base::Log(base::Level::kWarning, "sound clock", "the preview's sound did not start: no sound server");
+    return 0;
+  }
   auto impl = std::make_unique<SoundClockImpl>(std::move(connection), bytes, std::move(segmentPlayed));
   const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(sampleRate),
                             static_cast<uint8_t>(channels)};

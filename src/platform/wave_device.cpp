@@ -11,6 +11,7 @@
 
 namespace platform {
 
+using base::Outcome;
 using pulse::Connection;
 
 std::int64_t MonotonicNowNs() {
@@ -67,30 +68,42 @@ std::vector<WaveDeviceInfo> List(Direction direction) {
 }
 
 // Resolves `id` to the server's device name with the lock held.
-WaveResult Resolve(Connection& c, Direction direction, int id, std::string* name) {
+Outcome Resolve(Connection& c, Direction direction, int id, std::string* name) {
   auto devices = ListDevices(c, direction);
   if (id == kDefaultDevice && !devices.empty()) id = 0;
-  if (id < 0 || static_cast<std::size_t>(id) >= devices.size()) return WaveResult::kBadDevice;
+  if (id < 0 || static_cast<std::size_t>(id) >= devices.size())
+    return Outcome::Fail(WaveError::kBadDevice,
+                        std::string(direction == Direction::kInput ? "no input" : "no output") +
+                            " device " + std::to_string(id) + " (the server has " +
+                            std::to_string(devices.size()) + ")");
   *name = devices[static_cast<std::size_t>(id)].internal;
-  return WaveResult::kOk;
+  return Outcome::Ok();
 }
 
-WaveResult QueryDevice(Direction direction, int id, const WaveFormat& format,
-                       std::unique_ptr<Connection>* keep, std::string* name) {
-  if (!Acceptable(format)) return WaveResult::kBadFormat;
+Outcome QueryDevice(Direction direction, int id, const WaveFormat& format,
+                   std::unique_ptr<Connection>* keep, std::string* name) {
+  if (!Acceptable(format))
+    return Outcome::Fail(WaveError::kBadFormat,
+                        "no device takes " + std::to_string(format.channels) + " channels of " +
+                            std::to_string(format.bitsPerSample) + " bits at " +
+                            std::to_string(format.sampleRate) + " Hz");
   auto c = Connection::Open(direction == Direction::kInput ? "Murmurant wave input"
                                                            : "Murmurant wave output");
-  if (!c) return WaveResult::kNoServer;
+  if (!c) return Outcome::Fail(WaveError::kNoServer, "no sound server");
   std::string device;
   {
     Connection::Lock lock(*c);
-    WaveResult r = Resolve(*c, direction, id, &device);
-    if (r != WaveResult::kOk) return r;
+    if (Outcome r = Resolve(*c, direction, id, &device); !r.ok()) return r;
   }
   if (keep) *keep = std::move(c);
   if (name) *name = device;
-  return WaveResult::kOk;
+  return Outcome::Ok();
 }
+
+Outcome StillQueued() {
+  return Outcome::Fail(WaveError::kStillQueued, "the buffer is still with the device");
+}
+Outcome Gone() { return Outcome::Fail(WaveError::kFailed, "the server or the device went away"); }
 
 }  // namespace
 
@@ -102,12 +115,12 @@ class WaveDeviceImpl {
       : connection_(std::move(c)), direction_(d), done_(std::move(done)) {}
   ~WaveDeviceImpl();
 
-  WaveResult Connect(const std::string& device, const WaveFormat& format, bool followDefault);
-  WaveResult Prepare(WaveBuffer& b);
-  WaveResult Unprepare(WaveBuffer& b);
-  WaveResult Add(WaveBuffer& b);
-  WaveResult Cork(bool paused);
-  WaveResult Reset();
+  Outcome Connect(const std::string& device, const WaveFormat& format, bool followDefault);
+  Outcome Prepare(WaveBuffer& b);
+  Outcome Unprepare(WaveBuffer& b);
+  Outcome Add(WaveBuffer& b);
+  Outcome Cork(bool paused);
+  Outcome Reset();
   bool HealthyLocked() const {
     Connection::Lock lock(*connection_);
     return Healthy();
@@ -115,6 +128,12 @@ class WaveDeviceImpl {
 
  private:
   bool Healthy() const;
+  // The server's own word on why the stream on `device` did not come up.
+  Outcome Refused(const std::string& device) const {
+    return Outcome::Fail(WaveError::kFailed,
+                        "the sound server refused a stream on " + device + ": " +
+                            pa_strerror(pa_context_errno(connection_->context())));
+  }
   static void OnStreamState(pa_stream*, void* self);
   static void OnRead(pa_stream* s, std::size_t, void* self);
   static void OnWrite(pa_stream*, std::size_t, void* self);
@@ -152,8 +171,8 @@ WaveDeviceImpl::~WaveDeviceImpl() {
   connection_.reset();  // joins the event thread
 }
 
-WaveResult WaveDeviceImpl::Connect(const std::string& device, const WaveFormat& format,
-                                   bool followDefault) {
+Outcome WaveDeviceImpl::Connect(const std::string& device, const WaveFormat& format,
+                               bool followDefault) {
   Connection::Lock lock(*connection_);
   const pa_sample_spec spec = SpecFor(format);
   bytesPerSecond_ = static_cast<double>(pa_bytes_per_second(&spec));
@@ -161,7 +180,7 @@ WaveResult WaveDeviceImpl::Connect(const std::string& device, const WaveFormat& 
   stream_.reset(pa_stream_new(connection_->context(),
                               direction_ == Direction::kInput ? "Murmurant input" : "Murmurant output",
                               &spec, nullptr));
-  if (!stream_) return WaveResult::kFailed;
+  if (!stream_) return Refused(device);
   pa_stream_set_state_callback(stream_.get(), OnStreamState, this);
   // Short server-side buffering keeps completions close to real time; 50 ms
   // also keeps the event thread from waking for every few samples.
@@ -185,11 +204,11 @@ WaveResult WaveDeviceImpl::Connect(const std::string& device, const WaveFormat& 
     pa_stream_set_write_callback(stream_.get(), OnWrite, this);
     rc = pa_stream_connect_playback(stream_.get(), device.c_str(), &attr, flags, nullptr, nullptr);
   }
-  if (rc < 0) return WaveResult::kFailed;
+  if (rc < 0) return Refused(device);
   for (;;) {
     pa_stream_state_t state = pa_stream_get_state(stream_.get());
-    if (state == PA_STREAM_READY) return WaveResult::kOk;
-    if (!PA_STREAM_IS_GOOD(state) || !connection_->Alive()) return WaveResult::kFailed;
+    if (state == PA_STREAM_READY) return Outcome::Ok();
+    if (!PA_STREAM_IS_GOOD(state) || !connection_->Alive()) return Refused(device);
     pa_threaded_mainloop_wait(connection_->loop());
   }
 }
@@ -276,26 +295,27 @@ void WaveDeviceImpl::ReturnQueued() {
   playedOfFront_ = 0;
 }
 
-WaveResult WaveDeviceImpl::Prepare(WaveBuffer& b) {
+Outcome WaveDeviceImpl::Prepare(WaveBuffer& b) {
   Connection::Lock lock(*connection_);
-  if (b.queued) return WaveResult::kStillQueued;
+  if (b.queued) return StillQueued();
   b.prepared = true;
   b.done = false;
-  return WaveResult::kOk;
+  return Outcome::Ok();
 }
 
-WaveResult WaveDeviceImpl::Unprepare(WaveBuffer& b) {
+Outcome WaveDeviceImpl::Unprepare(WaveBuffer& b) {
   Connection::Lock lock(*connection_);
-  if (b.queued) return WaveResult::kStillQueued;
+  if (b.queued) return StillQueued();
   b.prepared = false;
-  return WaveResult::kOk;
+  return Outcome::Ok();
 }
 
-WaveResult WaveDeviceImpl::Add(WaveBuffer& b) {
+Outcome WaveDeviceImpl::Add(WaveBuffer& b) {
   Connection::Lock lock(*connection_);
-  if (!b.prepared || !b.data || b.size == 0) return WaveResult::kNotPrepared;
-  if (b.queued) return WaveResult::kStillQueued;
-  if (!Healthy()) return WaveResult::kFailed;
+  if (!b.prepared || !b.data || b.size == 0)
+    return Outcome::Fail(WaveError::kNotPrepared, "the buffer is not prepared");
+  if (b.queued) return StillQueued();
+  if (!Healthy()) return Gone();
   b.recorded = 0;
   b.capturedEndNs = 0;
   b.done = false;
@@ -303,21 +323,22 @@ WaveResult WaveDeviceImpl::Add(WaveBuffer& b) {
   queue_.push_back(&b);
   // Output is handed over on the event thread, so completions always run there.
   if (playLater_) pa_threaded_mainloop_get_api(connection_->loop())->defer_enable(playLater_, 1);
-  return WaveResult::kOk;
+  return Outcome::Ok();
 }
 
-WaveResult WaveDeviceImpl::Cork(bool paused) {
+Outcome WaveDeviceImpl::Cork(bool paused) {
   Connection::Lock lock(*connection_);
-  if (!Healthy()) return WaveResult::kFailed;
+  if (!Healthy()) return Gone();
   Connection::Outcome outcome{connection_.get()};
   return connection_->Finish(
              pa_stream_cork(stream_.get(), paused ? 1 : 0, Connection::Outcome::OfStream, &outcome),
              outcome)
-             ? WaveResult::kOk
-             : WaveResult::kFailed;
+             ? Outcome::Ok()
+             : Outcome::Fail(WaveError::kFailed, paused ? "the server did not pause the stream"
+                                                       : "the server did not start the stream");
 }
 
-WaveResult WaveDeviceImpl::Reset() {
+Outcome WaveDeviceImpl::Reset() {
   Connection::Lock lock(*connection_);
   bool ok = Healthy();
   if (ok) {
@@ -330,7 +351,7 @@ WaveResult WaveDeviceImpl::Reset() {
     ok = connection_->Finish(op, outcome);
   }
   ReturnQueued();
-  return ok ? WaveResult::kOk : WaveResult::kFailed;
+  return ok ? Outcome::Ok() : Outcome::Fail(WaveError::kFailed, "the server did not reset the stream");
 }
 
 bool WaveDeviceImpl::Healthy() const {
@@ -341,12 +362,12 @@ bool WaveDeviceImpl::Healthy() const {
 
 WaveDevice::WaveDevice(std::unique_ptr<WaveDeviceImpl> impl) : impl_(std::move(impl)) {}
 WaveDevice::~WaveDevice() = default;
-WaveResult WaveDevice::Prepare(WaveBuffer& b) { return impl_->Prepare(b); }
-WaveResult WaveDevice::Unprepare(WaveBuffer& b) { return impl_->Unprepare(b); }
-WaveResult WaveDevice::Add(WaveBuffer& b) { return impl_->Add(b); }
-WaveResult WaveDevice::Start() { return impl_->Cork(false); }
-WaveResult WaveDevice::Stop() { return impl_->Cork(true); }
-WaveResult WaveDevice::Reset() { return impl_->Reset(); }
+Outcome WaveDevice::Prepare(WaveBuffer& b) { return impl_->Prepare(b); }
+Outcome WaveDevice::Unprepare(WaveBuffer& b) { return impl_->Unprepare(b); }
+Outcome WaveDevice::Add(WaveBuffer& b) { return impl_->Add(b); }
+Outcome WaveDevice::Start() { return impl_->Cork(false); }
+Outcome WaveDevice::Stop() { return impl_->Cork(true); }
+Outcome WaveDevice::Reset() { return impl_->Reset(); }
 bool WaveDevice::Healthy() const { return impl_->HealthyLocked(); }
 
 std::vector<WaveDeviceInfo> ListWaveInputs() { return List(Direction::kInput); }
@@ -354,41 +375,39 @@ std::vector<WaveDeviceInfo> ListWaveOutputs() { return List(Direction::kOutput);
 
 namespace {
 
-std::unique_ptr<WaveDeviceImpl> OpenDevice(Direction direction, int id, const WaveFormat& format,
-                                           WaveDevice::Completion done, WaveResult* result) {
+base::Result<std::unique_ptr<WaveDeviceImpl>> OpenDevice(Direction direction, int id,
+                                                         const WaveFormat& format,
+                                                         WaveDevice::Completion done) {
   std::unique_ptr<Connection> c;
   std::string name;
-  WaveResult r = QueryDevice(direction, id, format, &c, &name);
-  std::unique_ptr<WaveDeviceImpl> impl;
-  if (r == WaveResult::kOk) {
-    impl = std::make_unique<WaveDeviceImpl>(std::move(c), direction, std::move(done));
-    r = impl->Connect(name, format, id == kDefaultDevice);
-    if (r != WaveResult::kOk) impl.reset();
-  }
-  if (result) *result = r;
+  if (Outcome r = QueryDevice(direction, id, format, &c, &name); !r.ok()) return r.error();
+  auto impl = std::make_unique<WaveDeviceImpl>(std::move(c), direction, std::move(done));
+  if (Outcome r = impl->Connect(name, format, id == kDefaultDevice); !r.ok()) return r.error();
   return impl;
 }
 
 }  // namespace
 
-WaveResult WaveIn::Query(int id, const WaveFormat& format) {
+Outcome WaveIn::Query(int id, const WaveFormat& format) {
   return QueryDevice(Direction::kInput, id, format, nullptr, nullptr);
 }
 
-std::unique_ptr<WaveIn> WaveIn::Open(int id, const WaveFormat& format, Completion done,
-                                     WaveResult* result) {
-  auto impl = OpenDevice(Direction::kInput, id, format, std::move(done), result);
-  return impl ? std::unique_ptr<WaveIn>(new WaveIn(std::move(impl))) : nullptr;
+base::Result<std::unique_ptr<WaveIn>> WaveIn::Open(int id, const WaveFormat& format,
+                                                   Completion done) {
+  auto impl = OpenDevice(Direction::kInput, id, format, std::move(done));
+  if (!impl.ok()) return impl.outcome().error();
+  return std::unique_ptr<WaveIn>(new WaveIn(std::move(impl).value()));
 }
 
-WaveResult WaveOut::Query(int id, const WaveFormat& format) {
+Outcome WaveOut::Query(int id, const WaveFormat& format) {
   return QueryDevice(Direction::kOutput, id, format, nullptr, nullptr);
 }
 
-std::unique_ptr<WaveOut> WaveOut::Open(int id, const WaveFormat& format, Completion done,
-                                       WaveResult* result) {
-  auto impl = OpenDevice(Direction::kOutput, id, format, std::move(done), result);
-  return impl ? std::unique_ptr<WaveOut>(new WaveOut(std::move(impl))) : nullptr;
+base::Result<std::unique_ptr<WaveOut>> WaveOut::Open(int id, const WaveFormat& format,
+                                                     Completion done) {
+  auto impl = OpenDevice(Direction::kOutput, id, format, std::move(done));
+  if (!impl.ok()) return impl.outcome().error();
+  return std::unique_ptr<WaveOut>(new WaveOut(std::move(impl).value()));
 }
 
 }  // namespace platform

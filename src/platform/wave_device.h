@@ -15,12 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace platform {
 
 inline constexpr int kDefaultDevice = -1;
 
-enum class WaveResult {
-  kOk,
+// The cause code of a failed device call; its message says it in words.
+enum class WaveError {
   kNoServer,     // no sound server answered
   kBadDevice,    // the id names no device
   kBadFormat,    // the device does not take this format
@@ -79,16 +81,16 @@ class WaveDevice {
   // Buffers still queued come back unfinished (queued = false, done = true).
   virtual ~WaveDevice();
 
-  WaveResult Prepare(WaveBuffer& buffer);
-  WaveResult Unprepare(WaveBuffer& buffer);
+  base::Outcome Prepare(WaveBuffer& buffer);
+  base::Outcome Unprepare(WaveBuffer& buffer);
   // Input: queue for filling. Output: queue for playing (starts at once
   // unless paused).
-  WaveResult Add(WaveBuffer& buffer);
+  base::Outcome Add(WaveBuffer& buffer);
   // Input: start / stop recording. Output: pause / resume playing.
-  WaveResult Start();
-  WaveResult Stop();
+  base::Outcome Start();
+  base::Outcome Stop();
   // Stops and hands every queued buffer back without a callback.
-  WaveResult Reset();
+  base::Outcome Reset();
   // False once the server or the device went away under the stream.
   bool Healthy() const;
 
@@ -100,9 +102,9 @@ class WaveDevice {
 class WaveIn : public WaveDevice {
  public:
   // Whether device `id` takes `format` (the query form of opening).
-  static WaveResult Query(int id, const WaveFormat& format);
-  static std::unique_ptr<WaveIn> Open(int id, const WaveFormat& format, Completion done,
-                                      WaveResult* result = nullptr);
+  static base::Outcome Query(int id, const WaveFormat& format);
+  static base::Result<std::unique_ptr<WaveIn>> Open(int id, const WaveFormat& format,
+                                                    Completion done);
 
  private:
   using WaveDevice::WaveDevice;
@@ -110,9 +112,9 @@ class WaveIn : public WaveDevice {
 
 class WaveOut : public WaveDevice {
  public:
-  static WaveResult Query(int id, const WaveFormat& format);
-  static std::unique_ptr<WaveOut> Open(int id, const WaveFormat& format, Completion done,
-                                       WaveResult* result = nullptr);
+  static base::Outcome Query(int id, const WaveFormat& format);
+  static base::Result<std::unique_ptr<WaveOut>> Open(int id, const WaveFormat& format,
+                                                     Completion done);
 
  private:
   using WaveDevice::WaveDevice;

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <exception>
 #include <thread>
 
+#include "base/log.h"
 #include "platform/x11_internal.h"
 
 namespace platform {
@@ -48,7 +48,8 @@ struct CursorShapeWatch::Impl {
       if (::poll(fds, 2, -1) < 0) continue;
       if (fds[1].revents) return;
       if (fds[0].revents & (POLLERR | POLLHUP)) {
-        std::fprintf(stderr, "murmurant: the X server closed the cursor watch's connection\n");
+        base::Log(base::Level::kWarning, "x11",
+            "the X server closed the cursor watch's connection");
         return;
       }
     }
@@ -72,7 +73,7 @@ std::unique_ptr<CursorShapeWatch> CursorShapeWatch::Start(Handler handler) {
     try {
       raw->Run();
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "murmurant: the cursor watch ended: %s\n", e.what());
+      base::Log(base::Level::kError, "x11", std::string("the cursor watch ended: ") + e.what());
     }
   });
   return std::unique_ptr<CursorShapeWatch>(new CursorShapeWatch(std::move(impl)));

@@ -8,8 +8,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 
+#include "base/log.h"
 #include "platform/x11_internal.h"
 
 namespace platform::x11 {
@@ -43,14 +45,28 @@ bool IsOurs(Display* d) {
   return std::find(gOurs.begin(), gOurs.end(), d) != gOurs.end();
 }
 
+// A window that goes while a burst of requests still names it fails every
+// one of them: a few lines tell what happened, thousands would bury the log.
+constexpr int kErrorLinesPerWindow = 10;
+constexpr auto kErrorWindow = std::chrono::seconds(10);
+
+base::LogBudget& UntrappedErrors() {
+  // Never destroyed: a connection may close while the process ends.
+  static auto* budget = new base::LogBudget("x11", kErrorLinesPerWindow, kErrorWindow);
+  return *budget;
+}
+
 // An error nobody checks for is a request we did not expect to fail: worth a
-// line, never worth the process.
+// line, never worth the process. Runs inside Xlib's handler, so it makes no
+// request of its own.
 void ReportUntrapped(Display* d, const XErrorEvent& e) {
   char text[128] = "";
   XGetErrorText(d, e.error_code, text, sizeof text);
-  std::fprintf(stderr,
-               "murmurant: unchecked X error: %s (request %d.%d, resource 0x%lx, serial %lu)\n",
-               text, e.request_code, e.minor_code, e.resourceid, e.serial);
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "unchecked X error: %s (request %d.%d, resource 0x%lx, serial %lu)", text,
+                e.request_code, e.minor_code, e.resourceid, e.serial);
+  UntrappedErrors().Log(base::Level::kWarning, line);
 }
 
 }  // namespace
@@ -104,6 +120,8 @@ void DisplayCloser::operator()(Display* d) const {
     std::erase(gOurs, d);
   }
   XCloseDisplay(d);
+  // What the budget held back is told when the connection it came from ends.
+  UntrappedErrors().Flush();
 }
 
 DisplayPtr OpenDisplay(const std::string& name) {

@@ -17,10 +17,13 @@ extern "C" {
 #include <cerrno>
 #include <cstring>
 
+#include "base/codec_log.h"
 #include "capture/yuv420.h"
 #include "media/ffmpeg_handles.h"
 
 namespace recording {
+
+using base::Outcome;
 namespace {
 
 // AVIO hands data over in buffers of this size; up to one of them may sit
@@ -131,21 +134,21 @@ struct AviWriter::Impl {
   bool failed = false;
   bool finished = false;
 
-  Status OpenEncoder();
-  Status AddAudioStream();
-  Status Mux(AVPacket* pkt);
-  Status DrainEncoder();
+  Outcome OpenEncoder();
+  Outcome AddAudioStream();
+  Outcome Mux(AVPacket* pkt);
+  Outcome DrainEncoder();
   void CheckDisk();
-  Status CheckPicture(int64_t index, int width, int height) const;
-  Status FreePicture(AVFrame*& picture);
-  Status Encode(int64_t index, AVFrame* picture);
+  Outcome CheckPicture(int64_t index, int width, int height) const;
+  Outcome FreePicture(AVFrame*& picture);
+  Outcome Encode(int64_t index, AVFrame* picture);
 };
 
-Status AviWriter::Impl::OpenEncoder() {
+Outcome AviWriter::Impl::OpenEncoder() {
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MSMPEG4V3);
-  if (!codec) return Status::Fail("no MP43 (msmpeg4v3) encoder in this libavcodec");
+  if (!codec) return Outcome::Fail("no MP43 (msmpeg4v3) encoder in this libavcodec");
   encoder.reset(avcodec_alloc_context3(codec));
-  if (!encoder) return Status::Fail("out of memory for the encoder");
+  if (!encoder) return Outcome::Fail("out of memory for the encoder");
   AVCodecContext* c = encoder.get();
   c->width = settings.width;
   c->height = settings.height;
@@ -167,34 +170,34 @@ Status AviWriter::Impl::OpenEncoder() {
   c->qmax = kBestQuantiser;
   if (format->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (int err = avcodec_open2(c, codec, nullptr); err < 0)
-    return Status::Fail("cannot open the MP43 encoder: " + AvError(err));
+    return Outcome::Fail("cannot open the MP43 encoder: " + AvError(err));
 
   video = avformat_new_stream(format.get(), nullptr);
-  if (!video) return Status::Fail("cannot add the video stream");
+  if (!video) return Outcome::Fail("cannot add the video stream");
   video->time_base = c->time_base;
   video->avg_frame_rate = c->framerate;
   if (int err = avcodec_parameters_from_context(video->codecpar, c); err < 0)
-    return Status::Fail("video stream parameters: " + AvError(err));
+    return Outcome::Fail("video stream parameters: " + AvError(err));
   video->codecpar->codec_tag = MKTAG('M', 'P', '4', '3');
 
   packet.reset(av_packet_alloc());
   audioPacket.reset(av_packet_alloc());
-  if (!packet || !audioPacket) return Status::Fail("out of memory for packets");
+  if (!packet || !audioPacket) return Outcome::Fail("out of memory for packets");
   for (auto& picture : pictures) {
     picture.reset(av_frame_alloc());
-    if (!picture) return Status::Fail("out of memory for frames");
+    if (!picture) return Outcome::Fail("out of memory for frames");
     picture->format = c->pix_fmt;
     picture->width = c->width;
     picture->height = c->height;
     if (int err = av_frame_get_buffer(picture.get(), 0); err < 0)
-      return Status::Fail("picture buffer: " + AvError(err));
+      return Outcome::Fail("picture buffer: " + AvError(err));
   }
-  return Status::Ok();
+  return Outcome::Ok();
 }
 
-Status AviWriter::Impl::AddAudioStream() {
+Outcome AviWriter::Impl::AddAudioStream() {
   audio = avformat_new_stream(format.get(), nullptr);
-  if (!audio) return Status::Fail("cannot add the audio stream");
+  if (!audio) return Outcome::Fail("cannot add the audio stream");
   AVCodecParameters* p = audio->codecpar;
   p->codec_type = AVMEDIA_TYPE_AUDIO;
   p->codec_id = AV_CODEC_ID_PCM_S16LE;
@@ -206,10 +209,10 @@ Status AviWriter::Impl::AddAudioStream() {
   p->block_align = kAudioFrameBytes;
   p->bit_rate = int64_t{kAudioRate} * kAudioFrameBytes * 8;
   audio->time_base = {1, kAudioRate};
-  return Status::Ok();
+  return Outcome::Ok();
 }
 
-Status AviWriter::Impl::Mux(AVPacket* pkt) {
+Outcome AviWriter::Impl::Mux(AVPacket* pkt) {
   largestChunk = std::max<int64_t>(largestChunk, pkt->size);
   // Written in the order given (a sound chunk, then its picture), not through
   // the interleaving queue: the order is already right, and a failing disk
@@ -218,21 +221,21 @@ Status AviWriter::Impl::Mux(AVPacket* pkt) {
   av_packet_unref(pkt);
   if (err < 0) {
     failed = true;
-    return Status::Fail("writing " + path + ": " + AvError(err));
+    return Outcome::Fail("writing " + path + ": " + AvError(err));
   }
   ++chunks;
-  return Status::Ok();
+  return Outcome::Ok();
 }
 
-Status AviWriter::Impl::DrainEncoder() {
+Outcome AviWriter::Impl::DrainEncoder() {
   for (;;) {
     const int err = avcodec_receive_packet(encoder.get(), packet.get());
-    if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return Status::Ok();
-    if (err < 0) return Status::Fail("encoding: " + AvError(err));
+    if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) return Outcome::Ok();
+    if (err < 0) return Outcome::Fail("encoding: " + AvError(err));
     av_packet_rescale_ts(packet.get(), encoder->time_base, video->time_base);
     packet->stream_index = video->index;
     ++videoPackets;
-    if (Status s = Mux(packet.get()); !s.ok()) return s;
+    if (Outcome s = Mux(packet.get()); !s.ok()) return s;
   }
 }
 
@@ -248,10 +251,11 @@ AviWriter::~AviWriter() {
   if (!impl_->finished) Finish();
 }
 
-Status AviWriter::Create(UniqueFd file, const std::string& path, const AviSettings& settings,
+Outcome AviWriter::Create(UniqueFd file, const std::string& path, const AviSettings& settings,
                          std::unique_ptr<AviWriter>& out) {
+  base::RouteCodecMessagesToLog();
   if (settings.width <= 0 || settings.height <= 0 || settings.width % 4 || settings.height % 4)
-    return Status::Fail("picture size must be positive multiples of 4");
+    return Outcome::Fail("picture size must be positive multiples of 4");
   auto impl = std::make_unique<Impl>();
   impl->path = path;
   impl->settings = settings;
@@ -259,30 +263,30 @@ Status AviWriter::Create(UniqueFd file, const std::string& path, const AviSettin
 
   AVFormatContext* format = nullptr;
   if (int err = avformat_alloc_output_context2(&format, nullptr, "avi", path.c_str()); err < 0)
-    return Status::Fail("no AVI muxer: " + AvError(err));
+    return Outcome::Fail("no AVI muxer: " + AvError(err));
   impl->format.reset(format);
   auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
-  if (!buffer) return Status::Fail("out of memory for file buffers");
+  if (!buffer) return Outcome::Fail("out of memory for file buffers");
   AVIOContext* io = avio_alloc_context(buffer, kIoBufferSize, 1, impl->sink.get(), nullptr,
                                        &FileSink::Write, &FileSink::Seek);
   if (!io) {
     av_free(buffer);
-    return Status::Fail("out of memory for file buffers");
+    return Outcome::Fail("out of memory for file buffers");
   }
   impl->io.reset(io);
   format->pb = io;
   format->flags |= AVFMT_FLAG_CUSTOM_IO;
 
-  if (Status s = impl->OpenEncoder(); !s.ok()) return s;
-  if (Status s = impl->AddAudioStream(); !s.ok()) return s;
+  if (Outcome s = impl->OpenEncoder(); !s.ok()) return s;
+  if (Outcome s = impl->AddAudioStream(); !s.ok()) return s;
   if (int err = avformat_write_header(format, nullptr); err < 0)
-    return Status::Fail("writing the AVI header to " + path + ": " + AvError(err));
+    return Outcome::Fail("writing the AVI header to " + path + ": " + AvError(err));
   impl->CheckDisk();
   out.reset(new AviWriter(std::move(impl)));
-  return Status::Ok();
+  return Outcome::Ok();
 }
 
-Status AviWriter::WriteAudio(std::span<const uint8_t> chunk) {
+Outcome AviWriter::WriteAudio(std::span<const uint8_t> chunk) {
   return WriteAudio([chunk](const AudioMemory& memory) -> std::size_t {
     const std::size_t bytes = chunk.size() / kAudioFrameBytes * kAudioFrameBytes;
     if (bytes == 0) return 0;
@@ -293,9 +297,9 @@ Status AviWriter::WriteAudio(std::span<const uint8_t> chunk) {
   });
 }
 
-Status AviWriter::WriteAudio(const AudioChunkMaker& make) {
+Outcome AviWriter::WriteAudio(const AudioChunkMaker& make) {
   Impl& m = *impl_;
-  if (m.failed || m.finished) return Status::Fail("the file is closed to writing");
+  if (m.failed || m.finished) return Outcome::Fail("the file is closed to writing");
   AVPacket* pkt = m.audioPacket.get();
   bool noMemory = false;
   const std::size_t made = make([&](std::size_t bytes) -> std::span<uint8_t> {
@@ -308,10 +312,10 @@ Status AviWriter::WriteAudio(const AudioChunkMaker& make) {
     return {pkt->data, bytes};
   });
   const int frames = static_cast<int>(std::min<std::size_t>(made, pkt->size) / kAudioFrameBytes);
-  if (noMemory) return Status::Fail("out of memory for a sound chunk");
+  if (noMemory) return Outcome::Fail("out of memory for a sound chunk");
   if (frames == 0) {
     av_packet_unref(pkt);
-    return Status::Ok();
+    return Outcome::Ok();
   }
   av_shrink_packet(pkt, frames * kAudioFrameBytes);
   pkt->stream_index = m.audio->index;
@@ -319,21 +323,21 @@ Status AviWriter::WriteAudio(const AudioChunkMaker& make) {
   pkt->duration = frames;
   pkt->flags |= AV_PKT_FLAG_KEY;
   av_packet_rescale_ts(pkt, AVRational{1, kAudioRate}, m.audio->time_base);
-  if (Status s = m.Mux(pkt); !s.ok()) return s;
+  if (Outcome s = m.Mux(pkt); !s.ok()) return s;
   m.audioPosition += frames;
   m.CheckDisk();
-  return Status::Ok();
+  return Outcome::Ok();
 }
 
-Status AviWriter::Impl::CheckPicture(int64_t index, int width, int height) const {
-  if (failed || finished) return Status::Fail("the file is closed to writing");
-  if (index <= lastIndex) return Status::Fail("frame indices must grow");
+Outcome AviWriter::Impl::CheckPicture(int64_t index, int width, int height) const {
+  if (failed || finished) return Outcome::Fail("the file is closed to writing");
+  if (index <= lastIndex) return Outcome::Fail("frame indices must grow");
   if (width < settings.width || height < settings.height)
-    return Status::Fail("picture smaller than the stream");
-  return Status::Ok();
+    return Outcome::Fail("picture smaller than the stream");
+  return Outcome::Ok();
 }
 
-Status AviWriter::Impl::FreePicture(AVFrame*& picture) {
+Outcome AviWriter::Impl::FreePicture(AVFrame*& picture) {
   picture = pictures[0].get();
   for (auto& candidate : pictures)
     if (av_frame_is_writable(candidate.get())) {
@@ -341,34 +345,34 @@ Status AviWriter::Impl::FreePicture(AVFrame*& picture) {
       break;
     }
   if (int err = av_frame_make_writable(picture); err < 0)
-    return Status::Fail("picture buffer: " + AvError(err));
-  return Status::Ok();
+    return Outcome::Fail("picture buffer: " + AvError(err));
+  return Outcome::Ok();
 }
 
-Status AviWriter::Impl::Encode(int64_t index, AVFrame* picture) {
+Outcome AviWriter::Impl::Encode(int64_t index, AVFrame* picture) {
   picture->pts = index;
   if (int err = avcodec_send_frame(encoder.get(), picture); err < 0)
-    return Status::Fail("encoding: " + AvError(err));
+    return Outcome::Fail("encoding: " + AvError(err));
   lastIndex = index;
-  if (Status s = DrainEncoder(); !s.ok()) {
+  if (Outcome s = DrainEncoder(); !s.ok()) {
     failed = true;
     return s;
   }
   CheckDisk();
-  return Status::Ok();
+  return Outcome::Ok();
 }
 
-Status AviWriter::WriteVideo(int64_t index, const capture::Frame& frame) {
+Outcome AviWriter::WriteVideo(int64_t index, const capture::Frame& frame) {
   Impl& m = *impl_;
-  if (Status s = m.CheckPicture(index, frame.width(), frame.height()); !s.ok()) return s;
+  if (Outcome s = m.CheckPicture(index, frame.width(), frame.height()); !s.ok()) return s;
   if (!m.frameConverter) {
     m.frameConverter.reset(sws_getContext(m.settings.width, m.settings.height, AV_PIX_FMT_BGR24,
                                           m.settings.width, m.settings.height, AV_PIX_FMT_YUV420P,
                                           SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (!m.frameConverter) return Status::Fail("no BGR24 to YUV 4:2:0 converter");
+    if (!m.frameConverter) return Outcome::Fail("no BGR24 to YUV 4:2:0 converter");
   }
   AVFrame* picture = nullptr;
-  if (Status s = m.FreePicture(picture); !s.ok()) return s;
+  if (Outcome s = m.FreePicture(picture); !s.ok()) return s;
   // The frame is stored bottom-up: start at its last row and walk backwards.
   const int stride = static_cast<int>(frame.stride());
   const uint8_t* src[1] = {frame.pixels() + static_cast<size_t>(frame.height() - 1) * stride};
@@ -378,11 +382,11 @@ Status AviWriter::WriteVideo(int64_t index, const capture::Frame& frame) {
   return m.Encode(index, picture);
 }
 
-Status AviWriter::WriteVideo(int64_t index, const capture::BgrxView& in) {
+Outcome AviWriter::WriteVideo(int64_t index, const capture::BgrxView& in) {
   Impl& m = *impl_;
-  if (Status s = m.CheckPicture(index, in.width, in.height); !s.ok()) return s;
+  if (Outcome s = m.CheckPicture(index, in.width, in.height); !s.ok()) return s;
   AVFrame* picture = nullptr;
-  if (Status s = m.FreePicture(picture); !s.ok()) return s;
+  if (Outcome s = m.FreePicture(picture); !s.ok()) return s;
   capture::BgrxToYuv420({in.data, in.stride, m.settings.width, m.settings.height},
                         {picture->data[0], picture->data[1], picture->data[2],
                          picture->linesize[0], picture->linesize[1], picture->linesize[2]});
@@ -393,11 +397,11 @@ bool AviWriter::diskFull() const { return impl_->diskFull; }
 int64_t AviWriter::audioPosition() const { return impl_->audioPosition; }
 int64_t AviWriter::videoPacketsWritten() const { return impl_->videoPackets; }
 
-Status AviWriter::Finish() {
+Outcome AviWriter::Finish() {
   Impl& m = *impl_;
-  if (m.finished) return Status::Ok();
+  if (m.finished) return Outcome::Ok();
   m.finished = true;
-  Status result = Status::Ok();
+  Outcome result = Outcome::Ok();
   if (!m.failed) {
     avcodec_send_frame(m.encoder.get(), nullptr);
     result = m.DrainEncoder();
@@ -405,8 +409,8 @@ Status AviWriter::Finish() {
   // The trailer is attempted even after a failed write: with the header
   // rewritten, a player still finds what reached the disk.
   if (int err = av_write_trailer(m.format.get()); err < 0 && result.ok())
-    result = Status::Fail("finishing " + m.path + ": " + AvError(err));
-  if (m.failed && result.ok()) result = Status::Fail("an earlier write to " + m.path + " failed");
+    result = Outcome::Fail("finishing " + m.path + ": " + AvError(err));
+  if (m.failed && result.ok()) result = Outcome::Fail("an earlier write to " + m.path + " failed");
   m.sink->Close();
   return result;
 }

@@ -7,10 +7,10 @@
 #include <span>
 #include <string>
 
+#include "base/result.h"
 #include "capture/frame.h"
 #include "capture/pixel_pipeline.h"
 #include "recording/audio_memory.h"
-#include "recording/status.h"
 #include "recording/unique_fd.h"
 
 namespace recording {
@@ -30,7 +30,7 @@ class AviWriter {
  public:
   // Writes the file's header into `file` (open for writing, empty). The
   // writer owns the descriptor from then on; `path` is for messages only.
-  static Status Create(UniqueFd file, const std::string& path, const AviSettings& settings,
+  static base::Outcome Create(UniqueFd file, const std::string& path, const AviSettings& settings,
                        std::unique_ptr<AviWriter>& out);
   ~AviWriter();
   AviWriter(const AviWriter&) = delete;
@@ -38,17 +38,17 @@ class AviWriter {
 
   // Appends one sound chunk (whole 4-byte frames) at the current audio
   // position, which then advances by its length in frames.
-  Status WriteAudio(std::span<const uint8_t> chunk);
+  base::Outcome WriteAudio(std::span<const uint8_t> chunk);
   // The same, with the chunk made straight into the packet that goes to the
   // muxer, so its sound is not copied once more on the way.
-  Status WriteAudio(const AudioChunkMaker& make);
+  base::Outcome WriteAudio(const AudioChunkMaker& make);
 
   // Compresses and appends the picture as frame `index` of the video stream.
   // Indices must grow; the ones skipped play back as the previous picture.
-  Status WriteVideo(int64_t index, const capture::Frame& frame);
+  base::Outcome WriteVideo(int64_t index, const capture::Frame& frame);
   // The same from the grabber's BGRX pixels, converted straight into the
   // encoder's picture: what the capture loop writes.
-  Status WriteVideo(int64_t index, const capture::BgrxView& picture);
+  base::Outcome WriteVideo(int64_t index, const capture::BgrxView& picture);
 
   // True once the disk can no longer hold the next frame and the file's end
   // (the space for those is held in reserve while recording). The caller
@@ -57,7 +57,7 @@ class AviWriter {
 
   // Drains the encoder and writes the index and final header. The file is
   // complete and closed afterwards, also after a failed write.
-  Status Finish();
+  base::Outcome Finish();
 
   int64_t audioPosition() const;  // in 4-byte frames
   int64_t videoPacketsWritten() const;

@@ -2,15 +2,17 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <exception>
 #include <thread>
 
+#include "base/log.h"
 #include "recording/avi_writer.h"
 #include "recording/frame_clock.h"
 #include "recording/output_file.h"
 
 namespace recording {
+
+using base::Outcome;
 
 using Clock = std::chrono::steady_clock;
 
@@ -23,7 +25,7 @@ CaptureOutcome Interrupted(std::string why) {
 }
 // After the last picture: the sound up to the end of its slot, waiting for
 // what is still on its way from the devices, at most `config.soundTail`.
-Status WriteSoundTail(const CaptureConfig& config, AviWriter& writer, Clock::time_point start,
+Outcome WriteSoundTail(const CaptureConfig& config, AviWriter& writer, Clock::time_point start,
                       Clock::time_point end) {
   const int64_t endFrames =
       std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count() * kAudioRate /
@@ -31,12 +33,12 @@ Status WriteSoundTail(const CaptureConfig& config, AviWriter& writer, Clock::tim
   const Clock::time_point giveUp = Clock::now() + config.soundTail;
   for (;;) {
     const bool last = Clock::now() >= giveUp;
-    if (Status s = writer.WriteAudio([&](const AudioMemory& memory) {
+    if (Outcome s = writer.WriteAudio([&](const AudioMemory& memory) {
           return config.audio->ChunkUpTo(end, last, memory);
         });
         !s.ok())
       return s;
-    if (writer.audioPosition() >= endFrames || last) return Status::Ok();
+    if (writer.audioPosition() >= endFrames || last) return Outcome::Ok();
     // The capture loop's own pace: a device's next quarter second comes in
     // well under it.
     std::this_thread::sleep_for(std::chrono::milliseconds(config.frameIntervalMs));
@@ -96,7 +98,7 @@ bool CaptureThread::WaitUntil(Clock::time_point deadline) {
 }
 
 void CaptureThread::Finish(CaptureOutcome outcome) {
-  if (!outcome.error.empty()) std::fprintf(stderr, "murmurant: %s\n", outcome.error.c_str());
+  if (!outcome.error.empty()) base::Log(base::Level::kError, "recording", outcome.error);
   {
     std::lock_guard lock(mutex_);
     outcome_ = outcome;
@@ -132,7 +134,7 @@ void CaptureThread::Run() {
 
   // 2. The file: the stamped name, else a few "~temp" names.
   CreatedFile file;
-  if (Status s = CreateOutputFile(config_.outputFolder, config_.outputName, config_.randomSeed, file);
+  if (Outcome s = CreateOutputFile(config_.outputFolder, config_.outputName, config_.randomSeed, file);
       !s.ok())
     return fail(s.message());
   // A second handle on the file: should its folder be deleted while this
@@ -142,7 +144,7 @@ void CaptureThread::Run() {
   // 3. The writer. A file it cannot start is no recording: it goes again.
   FrameClock clock(config_.frameIntervalMs);
   std::unique_ptr<AviWriter> writer;
-  if (Status s = AviWriter::Create(std::move(file.fd), file.path,
+  if (Outcome s = AviWriter::Create(std::move(file.fd), file.path,
                                    {.width = width, .height = height,
                                     .framesPerSecond = clock.framesPerSecond(),
                                     .keyFrameInterval = config_.keyFrameInterval},
@@ -156,7 +158,7 @@ void CaptureThread::Run() {
     config_.observer->OnStarted({x, y, x + width - 1, y + height - 1}, result.path);
 
   // 4. The loop.
-  Status status = Status::Ok();
+  Outcome status = Outcome::Ok();
   const Clock::time_point start = Clock::now();
   bool first = true;
   int64_t lastHalfSecond = 0;
@@ -168,7 +170,7 @@ void CaptureThread::Run() {
     if (config_.markerMove)
       if (auto moved = config_.markerMove->Take()) x = moved->x, y = moved->y;
     if (!capture::GrabFrame(*grabber, config_.markerWindow, x, y, width, height, false, frame)) {
-      status = Status::Fail("a grab failed: the display is gone");
+      status = Outcome::Fail("a grab failed: the display is gone");
       break;
     }
     const int64_t index = clock.IndexAt(elapsedMs);
@@ -187,7 +189,7 @@ void CaptureThread::Run() {
         if (config_.observer) config_.observer->OnHalfSecond();
       }
       if (writer->diskFull()) {
-        status = Status::Fail("the disk is full: recording ended at " +
+        status = Outcome::Fail("the disk is full: recording ended at " +
                               std::to_string(elapsedMs) + " ms");
         break;
       }
@@ -201,14 +203,14 @@ void CaptureThread::Run() {
                             start + std::chrono::milliseconds(clock.NextDueMs()));
 
   // 6. The end: the file is complete whatever ended the loop.
-  Status finished = writer->Finish();
+  Outcome finished = writer->Finish();
   if (finished.ok() && kept) {
     const std::string before = result.path;
     finished = RestoreUnlinkedFile(kept.get(), config_.outputFolder, config_.randomSeed + 1,
                                    result.path);
     if (result.path != before)
-      std::fprintf(stderr, "murmurant: %s was deleted while recording; written again as %s\n",
-                   before.c_str(), result.path.c_str());
+      base::Log(base::Level::kWarning, "recording",
+                before + " was deleted while recording; written again as " + result.path);
   }
   result.picturesWritten = writer->videoPacketsWritten();
   result.lastIndex = clock.lastWritten();

@@ -10,7 +10,9 @@
 
 namespace recording {
 
-Status CreateOutputFile(const std::function<std::string()>& folderFor,
+using base::Outcome;
+
+Outcome CreateOutputFile(const std::function<std::string()>& folderFor,
                         const std::string& outputName, unsigned randomSeed, CreatedFile& out) {
   // One generator for the whole probe: every attempt gets a new number, where
   // reseeding from the clock each time would repeat one name for a second.
@@ -25,18 +27,18 @@ Status CreateOutputFile(const std::function<std::string()>& folderFor,
     if (fd >= 0) {
       out.fd = UniqueFd(fd);
       out.path = path;
-      return Status::Ok();
+      return Outcome::Ok();
     }
     lastError = path + ": " + std::strerror(errno);
   }
-  return Status::Fail("no output file could be created (last tried " + lastError + ")");
+  return Outcome::Fail("no output file could be created (last tried " + lastError + ")");
 }
 
-Status RestoreUnlinkedFile(int fd, const std::function<std::string()>& folderFor,
+Outcome RestoreUnlinkedFile(int fd, const std::function<std::string()>& folderFor,
                            unsigned randomSeed, std::string& path) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return Status::Fail(path + ": " + std::strerror(errno));
-  if (st.st_nlink > 0) return Status::Ok();
+  if (::fstat(fd, &st) != 0) return Outcome::Fail(path + ": " + std::strerror(errno));
+  if (st.st_nlink > 0) return Outcome::Ok();
 
   // Back where it was, so the recordings list and the user find it: the
   // folder is made again (one level) when only it went.
@@ -52,13 +54,13 @@ Status RestoreUnlinkedFile(int fd, const std::function<std::string()>& folderFor
   }
   if (!copy.fd) {
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (Status s = CreateOutputFile(folderFor, name, randomSeed, copy); !s.ok()) return s;
+    if (Outcome s = CreateOutputFile(folderFor, name, randomSeed, copy); !s.ok()) return s;
   }
   std::vector<char> buffer(1 << 20);
   for (off_t at = 0;;) {
     const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), at);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::Fail(path + " (deleted): " + std::strerror(errno));
+    if (n < 0) return Outcome::Fail(path + " (deleted): " + std::strerror(errno));
     if (n == 0) break;
     for (ssize_t done = 0; done < n;) {
       const ssize_t w = ::write(copy.fd.get(), buffer.data() + done, n - done);
@@ -66,14 +68,14 @@ Status RestoreUnlinkedFile(int fd, const std::function<std::string()>& folderFor
       if (w <= 0) {
         const std::string why = copy.path + ": " + std::strerror(errno);
         ::unlink(copy.path.c_str());  // half a recording plays as a broken one
-        return Status::Fail(why);
+        return Outcome::Fail(why);
       }
       done += w;
     }
     at += n;
   }
   path = copy.path;
-  return Status::Ok();
+  return Outcome::Ok();
 }
 
 }  // namespace recording

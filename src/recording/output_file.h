@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "recording/status.h"
+#include "base/result.h"
 #include "recording/unique_fd.h"
 
 namespace recording {
@@ -24,7 +24,7 @@ inline constexpr int kTempNameAttempts = 8;
 // touched, and keeps it open: no other program can take the name between the
 // choice and the writing. `folderFor` is asked once per attempt.
 // `randomSeed` seeds the numbers of the "~temp" names.
-Status CreateOutputFile(const std::function<std::string()>& folderFor,
+base::Outcome CreateOutputFile(const std::function<std::string()>& folderFor,
                         const std::string& outputName, unsigned randomSeed, CreatedFile& out);
 
 // A file whose name went while it was written (its folder deleted, most
@@ -33,7 +33,7 @@ Status CreateOutputFile(const std::function<std::string()>& folderFor,
 // when it is missing) or, when that cannot be made, into one made as
 // CreateOutputFile does, and sets `path` to the new file. Nothing happens
 // while the file still has a name.
-Status RestoreUnlinkedFile(int fd, const std::function<std::string()>& folderFor,
+base::Outcome RestoreUnlinkedFile(int fd, const std::function<std::string()>& folderFor,
                            unsigned randomSeed, std::string& path);
 
 }  // namespace recording

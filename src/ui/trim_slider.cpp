@@ -2,6 +2,7 @@
 
 #include <wx/dcbuffer.h>
 
+#include "base/log.h"
 #include "ui/hover_button.h"
 #include "ui/image_strip.h"
 
@@ -15,7 +16,7 @@ const wxColour kKey(255, 0, 255);
 wxBitmap Load(const std::string& path, bool keyed, bool& allLoaded) {
   wxBitmap bitmap = LoadSkinBitmap(path);
   if (!bitmap.IsOk()) {
-    fprintf(stderr, "murmurant: trim slider picture %s did not load\n", path.c_str());
+    base::Log(base::Level::kWarning, "ui", "trim slider picture " + path + " did not load");
     allLoaded = false;
   } else if (keyed) {
     ui::ApplyKeyColour(bitmap, kKey);

@@ -34,7 +34,7 @@ std::string Recording() {
                           "-c:v", "msmpeg4v3", "-q:v", "2", "-g", "30", "-c:a", "pcm_s16le"});
 }
 
-exporter::ExportResult Convert(const std::string& in, const std::string& out, ExportEdits edits,
+base::Outcome Convert(const std::string& in, const std::string& out, ExportEdits edits,
                            OutputFormat format, const std::function<void(int)>& progress = {},
                            const std::atomic<bool>* cancel = nullptr) {
   static const std::atomic<bool> never{false};
@@ -84,7 +84,7 @@ TEST(Export, TrimCutsOnTheExactPictureAndSample) {
   const std::string src = Recording();
   ASSERT_FALSE(src.empty());
   ASSERT_TRUE(Convert(src, dir / "a.avi", {.trimStartFraction = 0.25, .trimEndFraction = 0.75},
-                  kLossless).ok);
+                  kLossless).ok());
   EXPECT_NEAR(Info(dir / "a.avi").duration, 10.0, 0.1);  // one picture
   const size_t size = 160 * 120 * 3 / 2;
   const auto source = testmedia::ReferencePictures(src, 52);
@@ -100,7 +100,7 @@ TEST(Export, TrimCutsOnTheExactPictureAndSample) {
   EXPECT_EQ(sound.size(), 2u * 441000);
   // Start after end is the same span given the wrong way round, here into MP4.
   const OutputFormat mp4 = exporter::FormatFor(*edit::StandardProfiles().At(0), -1, -1, -1);
-  ASSERT_TRUE(Convert(src, dir / "b.mp4", {.trimStartFraction = 0.75, .trimEndFraction = 0.25}, mp4).ok);
+  ASSERT_TRUE(Convert(src, dir / "b.mp4", {.trimStartFraction = 0.75, .trimEndFraction = 0.25}, mp4).ok());
   EXPECT_NEAR(Info(dir / "b.mp4").duration, 10.0, 0.1);
   EXPECT_EQ(Codecs(dir / "b.mp4"), "h264 aac ");
 }
@@ -112,7 +112,7 @@ TEST(Export, EveryStandardProfileWritesItsCodecs) {
   for (int i = 0; i < 4; ++i) {
     const OutputFormat f = exporter::FormatFor(*table.At(i), 4, 0, -1);  // 640x360
     const std::string out = dir / ("p." + table.At(i)->extension);
-    ASSERT_TRUE(Convert(Recording(), out, {.trimEndFraction = 0.1}, f).ok) << table.At(i)->name;
+    ASSERT_TRUE(Convert(Recording(), out, {.trimEndFraction = 0.1}, f).ok()) << table.At(i)->name;
     EXPECT_EQ(Codecs(out), expected[i]);
     EXPECT_EQ(Info(out).width, i == 3 ? 0 : 640);
   }
@@ -127,7 +127,7 @@ TEST(Export, CropZoomAndNegativePlaceThePicture) {
       "centre.avi", {"-i", src, "-vf", "crop=480:360:80:60,scale=640:480", "-c:v", "ffv1"});
   ExportEdits edits;
   edits.crop = edit::PresetRect(edit::kCutOffAll);
-  ASSERT_TRUE(Convert(src, dir / "c.avi", edits, kLossless).ok);
+  ASSERT_TRUE(Convert(src, dir / "c.avi", edits, kLossless).ok());
   const size_t size = 640 * 480 * 3 / 2;
   const auto got = testmedia::ReferencePictures(dir / "c.avi", 1);
   const auto want = testmedia::ReferencePictures(centre, 1);
@@ -145,7 +145,7 @@ TEST(Export, CropZoomAndNegativePlaceThePicture) {
   OutputFormat wide = kLossless;
   wide.width = 1280;
   wide.height = 720;
-  ASSERT_TRUE(Convert(blue, dir / "l.avi", {.effects = {.effect = 2}}, wide).ok);
+  ASSERT_TRUE(Convert(blue, dir / "l.avi", {.effects = {.effect = 2}}, wide).ok());
   const auto boxed = testmedia::ReferencePictures(dir / "l.avi", 1);
   const auto plain = testmedia::ReferencePictures(blue, 1);
   ASSERT_EQ(boxed.size(), 1280u * 720 * 3 / 2);
@@ -186,7 +186,7 @@ TEST(Export, VolumeHalvesTheLevelAndSidesStayApart) {
   const std::string src = Recording();
   const auto before = testmedia::ReferenceSound(src, 2);
   OutputFormat wav{"wav", "", "pcm_s16le", 0, 0, 0, 0};
-  ASSERT_TRUE(Convert(src, dir / "v.wav", {.trimEndFraction = 0.1, .effects = {.volume = 50}}, wav).ok);
+  ASSERT_TRUE(Convert(src, dir / "v.wav", {.trimEndFraction = 0.1, .effects = {.volume = 50}}, wav).ok());
   const auto half = testmedia::ReferenceSound(dir / "v.wav", 2);
   ASSERT_EQ(half.size(), 2u * 88200);
   const std::vector<int16_t> head(before.begin(), before.begin() + half.size());
@@ -194,7 +194,7 @@ TEST(Export, VolumeHalvesTheLevelAndSidesStayApart) {
   EXPECT_NEAR(20 * std::log10(Rms(half, 1) / Rms(head, 1)), -6.02, 0.5);
   // Through AAC: 440 Hz stays left, 1 kHz right.
   const OutputFormat m4a = exporter::FormatFor(*edit::StandardProfiles().At(3), -1, -1, -1);
-  ASSERT_TRUE(Convert(src, dir / "s.m4a", {.trimEndFraction = 0.1}, m4a).ok);
+  ASSERT_TRUE(Convert(src, dir / "s.m4a", {.trimEndFraction = 0.1}, m4a).ok());
   const auto sides = testmedia::ReferenceSound(dir / "s.m4a", 2);
   EXPECT_NEAR(Crossings(sides, 0, 44100), 880, 20);
   EXPECT_NEAR(Crossings(sides, 1, 44100), 2000, 40);
@@ -218,22 +218,22 @@ TEST(Export, BadInputLeavesNoPartialFileAndTheSourceUntouched) {
   EXPECT_EQ(wild.effects.brightness, 100);
 
   auto r = Convert(dir / "missing.avi", dir / "m.avi", {}, kLossless);
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.error.find("missing.avi"), std::string::npos) << r.error;
+  EXPECT_FALSE(r.ok());
+  EXPECT_NE(r.message().find("missing.avi"), std::string::npos) << r.message();
   EXPECT_TRUE(nothingAt(dir / "m.avi"));
-  EXPECT_FALSE(Convert(src, src, {}, kLossless).ok);  // never over the recording
+  EXPECT_FALSE(Convert(src, src, {}, kLossless).ok());  // never over the recording
 
   // Cancelled, and cut short while being read.
   std::atomic<bool> cancel{false};
   r = Convert(src, dir / "x.avi", {}, kLossless, [&](int p) { cancel = p >= 20; }, &cancel);
-  EXPECT_TRUE(r.cancelled);
+  EXPECT_TRUE(r.Is(exporter::ExportError::kCancelled));
   EXPECT_TRUE(nothingAt(dir / "x.avi"));
   fs::copy_file(src, dir / "short.avi");
   const auto length = fs::file_size(dir / "short.avi");
   r = Convert(dir / "short.avi", dir / "t.avi", {}, kLossless,
           [&](int p) { if (p == 20) truncate((dir / "short.avi").c_str(), length / 3); });
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.error.find("ended early"), std::string::npos) << r.error;
+  EXPECT_FALSE(r.ok());
+  EXPECT_NE(r.message().find("ended early"), std::string::npos) << r.message();
   EXPECT_TRUE(nothingAt(dir / "t.avi"));
 
   // A full disk and a read-only folder, on a small file system of their own.
@@ -241,12 +241,12 @@ TEST(Export, BadInputLeavesNoPartialFileAndTheSourceUntouched) {
   fs::create_directory(small);
   if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k") == 0) {
     r = Convert(src, small + "/f.avi", {}, kLossless);
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.error.find("space"), std::string::npos) << r.error;
+    EXPECT_FALSE(r.ok());
+    EXPECT_NE(r.message().find("space"), std::string::npos) << r.message();
     EXPECT_TRUE(nothingAt(small + "/f.avi"));
     ASSERT_EQ(mount("tmpfs", small.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=256k"), 0);
     r = Convert(src, small + "/r.avi", {}, kLossless);
-    EXPECT_NE(r.error.find("Read-only"), std::string::npos) << r.error;
+    EXPECT_NE(r.message().find("Read-only"), std::string::npos) << r.message();
     umount(small.c_str());
   } else {
     ADD_FAILURE() << "no tmpfs could be mounted: full disk and read-only folder not tested";
@@ -259,9 +259,9 @@ TEST(Export, BadInputLeavesNoPartialFileAndTheSourceUntouched) {
   const std::string tone = testmedia::Make(
       "tone.wav", {"-f", "lavfi", "-i", "sine=f=440:d=1"});
   const OutputFormat mp4 = exporter::FormatFor(*edit::StandardProfiles().At(0), -1, -1, -1);
-  ASSERT_TRUE(Convert(mute, dir / "mute.mp4", {}, mp4).ok);
+  ASSERT_TRUE(Convert(mute, dir / "mute.mp4", {}, mp4).ok());
   EXPECT_EQ(Codecs(dir / "mute.mp4"), "h264 ");
-  ASSERT_TRUE(Convert(tone, dir / "tone.mp4", {}, mp4).ok);
+  ASSERT_TRUE(Convert(tone, dir / "tone.mp4", {}, mp4).ok());
   EXPECT_EQ(Codecs(dir / "tone.mp4"), "aac ");
   EXPECT_EQ(ReadFile(src), before);
 }

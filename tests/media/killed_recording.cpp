@@ -46,7 +46,7 @@ capture::Frame Picture(int w, int h, int64_t index) {
   recording::UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
   if (!fd) fail("cannot create " + path);
   std::unique_ptr<recording::AviWriter> writer;
-  recording::Status s = recording::AviWriter::Create(
+  base::Outcome s = recording::AviWriter::Create(
       std::move(fd), path, {.width = plan.width, .height = plan.height}, writer);
   if (!s.ok()) fail(s.message());
 

@@ -23,15 +23,15 @@ TEST(Snapshot, TakesTheFirstFreeNumberAndNeverOverwrites) {
   WriteFile(dir / "Call_1.bmp", "one");
   WriteFile(dir / "Call_3.bmp", "three");
   const std::vector<uint8_t> picture(16 * 16 * 3 / 2, 128);
-  EXPECT_EQ(media::SaveSnapshot(dir.path(), "Call", picture.data(), 16, 16).path, dir / "Call_2.bmp");
-  EXPECT_EQ(media::SaveSnapshot(dir.path(), "Call", picture.data(), 16, 16).path, dir / "Call_4.bmp");
+  EXPECT_EQ(media::SaveSnapshot(dir.path(), "Call", picture.data(), 16, 16).value(), dir / "Call_2.bmp");
+  EXPECT_EQ(media::SaveSnapshot(dir.path(), "Call", picture.data(), 16, 16).value(), dir / "Call_4.bmp");
   EXPECT_EQ(ReadFile(dir / "Call_1.bmp"), "one");
   EXPECT_EQ(ReadFile(dir / "Call_3.bmp"), "three");
   // A folder that cannot be written: an error, and no file.
-  const media::SnapshotResult failed =
+  const base::Result<std::string> failed =
       media::SaveSnapshot(dir / "missing", "Call", picture.data(), 16, 16);
-  EXPECT_TRUE(failed.path.empty());
-  EXPECT_FALSE(failed.error.empty());
+  EXPECT_TRUE(failed.Is(media::SnapshotError::kFailed));
+  EXPECT_FALSE(failed.message().empty());
 }
 
 // A picture 321 wide: rows of 964 bytes, bottom row first, and ffmpeg reads
@@ -48,9 +48,9 @@ TEST(Snapshot, OddWidthRowsArePaddedAndTheFileReadsBackAsThePicture) {
   while (decoder.DecodeVideoFrame(frame.get()) != 1) ASSERT_FALSE(decoder.VideoEnded());
 
   TempDir dir;
-  const media::SnapshotResult shot = media::SaveSnapshot(dir.path(), "Bars", frame->data.data(), 321, 240);
-  ASSERT_FALSE(shot.path.empty()) << shot.error;
-  const std::string file = ReadFile(shot.path);
+  const base::Result<std::string> shot = media::SaveSnapshot(dir.path(), "Bars", frame->data.data(), 321, 240);
+  ASSERT_TRUE(shot.ok()) << shot.message();
+  const std::string file = ReadFile(shot.value());
   ASSERT_EQ(file.size(), 54u + 964u * 240u);
   EXPECT_EQ(file.substr(0, 2), "BM");
   EXPECT_EQ(Le32(file, 2), file.size());
@@ -63,7 +63,7 @@ TEST(Snapshot, OddWidthRowsArePaddedAndTheFileReadsBackAsThePicture) {
   // Top-down RGB of the snapshot and of the recording's first picture, both
   // as ffmpeg converts them.
   const std::string fromSnapshot = dir / "snapshot.rgb", fromRecording = dir / "recording.rgb";
-  ASSERT_TRUE(testmedia::Run({"ffmpeg", "-v", "error", "-i", shot.path, "-pix_fmt", "rgb24", "-f",
+  ASSERT_TRUE(testmedia::Run({"ffmpeg", "-v", "error", "-i", shot.value(), "-pix_fmt", "rgb24", "-f",
                               "rawvideo", fromSnapshot}));
   ASSERT_TRUE(testmedia::Run({"ffmpeg", "-v", "error", "-i", bars, "-frames:v", "1", "-pix_fmt",
                               "rgb24", "-f", "rawvideo", fromRecording}));

@@ -34,7 +34,7 @@ capture::Frame Gradient(int w, int h, int shift) {
 
 std::unique_ptr<AviWriter> Open(const std::string& path, int w, int h) {
   std::unique_ptr<AviWriter> writer;
-  recording::Status s = AviWriter::Create(NewFile(path), path, {.width = w, .height = h}, writer);
+  base::Outcome s = AviWriter::Create(NewFile(path), path, {.width = w, .height = h}, writer);
   EXPECT_TRUE(s.ok()) << s.message();
   return writer;
 }

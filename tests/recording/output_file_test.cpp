@@ -37,7 +37,7 @@ TEST(OutputFile, GivesUpAfterABoundedNumberOfAttempts) {
     return std::string("/nonexistent-folder-for-murmurant-tests");
   };
   CreatedFile file;
-  recording::Status s = CreateOutputFile(folder, "x.avi", 1, file);
+  base::Outcome s = CreateOutputFile(folder, "x.avi", 1, file);
   EXPECT_FALSE(s.ok());
   EXPECT_FALSE(file.fd);
   EXPECT_EQ(asked, recording::kTempNameAttempts + 1);

@@ -6,10 +6,6 @@
 #include <csignal>
 #include <cstdio>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include "export/output_formats.h"
 #include "media/media_decoder.h"
 #include "progress_line.h"
@@ -69,18 +65,16 @@ int RunCommandLine(const std::vector<std::string>& args) {
     std::fprintf(stderr, "murmurant-convert: %s\n", error.c_str());
     return kExitBadArguments;
   }
-  // The libraries' notes on every stream would break the progress line;
-  // their errors still show.
-  av_log_set_level(AV_LOG_ERROR);
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   ProgressLine line(stdout, ::isatty(STDOUT_FILENO) == 1);
-  const exporter::ExportResult result =
+  const base::Outcome result =
       exporter::Export(built.request, [&](int percent) { line.Update(percent); }, gInterrupted);
   line.Finish();
-  if (result.ok) return kExitOk;
-  std::fprintf(stderr, "murmurant-convert: %s\n",
-               result.cancelled ? "interrupted; nothing was written" : result.error.c_str());
+  if (result.ok()) return kExitOk;
+  // A failure has reached standard error through the log already.
+  if (result.Is(exporter::ExportError::kCancelled))
+    std::fprintf(stderr, "murmurant-convert: interrupted; nothing was written\n");
   return kExitFailed;
 }
 

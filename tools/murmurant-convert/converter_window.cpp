@@ -95,13 +95,13 @@ void ConverterWindow::OnConvert(wxCommandEvent&) {
   status_->SetLabel("Converting to " + wxString::FromUTF8(fs::path(request.output).filename().string()));
   SetRunning(true);
   worker_ = std::jthread([this, request] {
-    exporter::ExportResult result;
+    base::Outcome result;
     try {
       result = exporter::Export(
           request, [this](int percent) { CallAfter([this, percent] { ShowProgress(percent); }); },
           cancelRequested_);
     } catch (const std::exception& e) {
-      result.error = e.what();
+      result = base::Outcome::Fail(exporter::ExportError::kFailed, e.what());
     }
     CallAfter([this, output = request.output, result] { ShowResult(output, result); });
   });
@@ -118,18 +118,16 @@ void ConverterWindow::ShowProgress(int percent) {
   if (cancel_->IsEnabled()) gauge_->SetValue(std::clamp(percent, 0, 100));
 }
 
-void ConverterWindow::ShowResult(const std::string& output, const exporter::ExportResult& result) {
+void ConverterWindow::ShowResult(const std::string& output, const base::Outcome& result) {
   SetRunning(false);
   const wxString name = wxString::FromUTF8(fs::path(output).filename().string());
-  if (result.ok) {
+  if (result.ok()) {
     gauge_->SetValue(100);
     status_->SetLabel("Wrote " + name);
   } else {
     gauge_->SetValue(0);
-    status_->SetLabel(result.cancelled ? wxString("Cancelled; nothing was written")
-                                       : "Not converted: " + wxString::FromUTF8(result.error));
-    if (!result.cancelled) std::fprintf(stderr, "murmurant: converting to %s failed: %s\n",
-                                        output.c_str(), result.error.c_str());
+    status_->SetLabel(result.Is(exporter::ExportError::kCancelled) ? wxString("Cancelled; nothing was written")
+                                       : "Not converted: " + wxString::FromUTF8(result.message()));
   }
   Fill();
   SetRunning(false);

@@ -34,7 +34,7 @@ class ConverterWindow : public wxFrame {
   void OnClose(wxCloseEvent&);
   // On the window's thread, from the worker's reports.
   void ShowProgress(int percent);
-  void ShowResult(const std::string& output, const exporter::ExportResult& result);
+  void ShowResult(const std::string& output, const base::Outcome& result);
   void SetRunning(bool running);
 
   std::string folder_;

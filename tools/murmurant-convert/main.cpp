@@ -3,6 +3,7 @@
 #include <wx/app.h>
 
 #include "app/app_folders.h"
+#include "base/log.h"
 #include "convert_cli.h"
 #include "converter_window.h"
 
@@ -23,6 +24,7 @@ class ConverterApp : public wxApp {
 wxIMPLEMENT_APP_NO_MAIN(ConverterApp);
 
 int main(int argc, char** argv) {
+  base::SetProgramName("murmurant-convert");
   if (argc > 1) return convert::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   return wxEntry(argc, argv);
 }

@@ -2,8 +2,7 @@
 
 #include <wx/app.h>
 
-#include <cstdio>
-
+#include "base/log.h"
 #include "media/media_decoder.h"
 #include "ui/preview_window.h"
 
@@ -76,7 +75,7 @@ bool DialogPlayer::Load(const PreviewSource& source) {
   if (source.videoWidth > 0 && source.videoHeight > 0 &&
       surface_.Create(area_->NativeId(), source.videoWidth, source.videoHeight, kDisplayWidth,
                       kDisplayHeight) != 1)
-    std::fprintf(stderr, "murmurant: the dialog's preview surface could not be set up\n");
+    base::Log(base::Level::kWarning, "edit", "the dialog's preview surface could not be set up");
   return true;
 }
 

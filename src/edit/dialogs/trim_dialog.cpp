@@ -4,8 +4,8 @@
 #include <wx/stattext.h>
 
 #include <algorithm>
-#include <cstdio>
 
+#include "base/log.h"
 #include "ui/hover_button.h"
 #include "ui/mask_edit.h"
 #include "ui/preview_window.h"
@@ -86,7 +86,8 @@ void TrimDialog::BuildControls(const std::string& skinResFolder) {
   const std::string res = skinResFolder;
   if (!slider_->SetBitmaps(res + "216.bmp", res + "217.bmp", res + "213.bmp", res + "212.bmp",
                            res + "215.bmp", res + "214.bmp"))
-    std::fprintf(stderr, "murmurant: the trim slider is drawn without some of its pictures\n");
+    base::Log(base::Level::kWarning, "edit",
+        "the trim slider is drawn without some of its pictures");
 }
 
 wxString TrimDialog::lengthText() const { return length_->GetLabel(); }
