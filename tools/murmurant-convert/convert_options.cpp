@@ -142,7 +142,9 @@ std::string ReadProfile(const Given& given, ConvertOptions& o) {
 std::string ReadResolution(const Given& given, ConvertOptions& o) {
   auto it = given.find("resolution");
   if (it == given.end()) return {};
-  const auto& entries = edit::StandardProfiles().At(o.profile)->resolution.entries;
+  // The table is kept for the loop: its entries die with it.
+  const edit::FormatProfileTable table = edit::StandardProfiles();
+  const auto& entries = table.At(o.profile)->resolution.entries;
   for (size_t i = 0; i < entries.size(); ++i)
     if (entries[i] == it->second || (i == 0 && it->second == "same")) {
       o.resolution = static_cast<int>(i);
