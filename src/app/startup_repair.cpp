@@ -36,24 +36,21 @@ std::string RepairStatusText(const RepairSummary& s) {
   return {};
 }
 
-std::string RepairLogLine(const media::RepairResult& r) {
-  char figures[96];
-  switch (r.outcome) {
-    case media::RepairOutcome::Repaired:
-      std::snprintf(figures, sizeof figures, " (%lld pictures, %.1f s of sound)",
-                    static_cast<long long>(r.pictures), r.soundSeconds);
-      return "repaired " + r.path + ", a recording left unfinished" + figures;
-    case media::RepairOutcome::NotOurs:
-      return "left " + r.path + " as it was: not a recording of this program (" +
-             r.detail + ")";
-    case media::RepairOutcome::Damaged:
-      return "left " + r.path + " as it was: damaged beyond repair, " + r.detail;
-    case media::RepairOutcome::Failed:
-      return "left " + r.path + " as it was: could not repair it, " + r.detail;
-    case media::RepairOutcome::Complete:
-    case media::RepairOutcome::Cancelled: return {};
+std::string RepairLogLine(const std::string& path, const base::Result<media::Repaired>& r) {
+  using media::RepairError;
+  if (r.ok()) {
+    if (!r.value().rebuilt) return {};
+    char figures[96];
+    std::snprintf(figures, sizeof figures, " (%lld pictures, %.1f s of sound)",
+                  static_cast<long long>(r.value().pictures), r.value().soundSeconds);
+    return "repaired " + path + ", a recording left unfinished" + figures;
   }
-  return {};
+  if (r.Is(RepairError::kNotOurs))
+    return "left " + path + " as it was: not a recording of this program (" + r.message() + ")";
+  if (r.Is(RepairError::kDamaged))
+    return "left " + path + " as it was: damaged beyond repair, " + r.message();
+  if (r.Is(RepairError::kCancelled)) return {};
+  return "left " + path + " as it was: could not repair it, " + r.message();
 }
 
 std::vector<std::string> RecordingsLeftBefore(const std::string& folder,
@@ -93,17 +90,13 @@ void StartupRepair::Run(std::stop_token stop) {
   try {
     for (const std::string& path : RecordingsLeftBefore(folder_, startedAt_)) {
       if (stop.stop_requested()) return;
-      const media::RepairResult r = media::RepairRecording(path, stop);
-      if (const std::string line = RepairLogLine(r); !line.empty())
+      const auto r = media::RepairRecording(path, stop);
+      if (const std::string line = RepairLogLine(path, r); !line.empty())
         base::Log(base::Level::kInfo, "repair", line);
-      switch (r.outcome) {
-        case media::RepairOutcome::Repaired: ++summary.repaired; break;
-        case media::RepairOutcome::NotOurs:
-        case media::RepairOutcome::Damaged:
-        case media::RepairOutcome::Failed: ++summary.leftAlone; break;
-        case media::RepairOutcome::Complete:
-        case media::RepairOutcome::Cancelled: break;
-      }
+      if (r.ok())
+        summary.repaired += r.value().rebuilt ? 1 : 0;
+      else if (!r.Is(media::RepairError::kCancelled))
+        ++summary.leftAlone;
     }
   } catch (const std::exception& e) {
     base::Log(base::Level::kError, "repair",

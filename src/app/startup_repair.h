@@ -24,7 +24,7 @@ std::string RepairStatusText(const RepairSummary& summary);
 
 // The log line for one file ("murmurant: ..."), or empty for a file that
 // needs no word (a finished one, or a rebuild stopped by closing).
-std::string RepairLogLine(const media::RepairResult& result);
+std::string RepairLogLine(const std::string& path, const base::Result<media::Repaired>& result);
 
 // The "*.avi" files directly in `folder` last modified before `startedAt`,
 // in name order. Rebuilt files left behind by a repair that was itself cut

@@ -114,7 +114,7 @@ class Rebuild {
 
   // Copies every chunk into a new AVI at `target`. Empty when it worked;
   // the cause otherwise.
-  std::string CopyInto(const std::string& target, RepairResult& result);
+  std::string CopyInto(const std::string& target, Repaired& result);
   bool cancelled() const { return cancelled_; }
 
  private:
@@ -176,7 +176,7 @@ std::string Rebuild::OpenOutput(const std::string& target) {
   return {};
 }
 
-std::string Rebuild::CopyInto(const std::string& target, RepairResult& result) {
+std::string Rebuild::CopyInto(const std::string& target, Repaired& result) {
   if (std::string e = OpenInput(); !e.empty()) return e;
   if (std::string e = OpenOutput(target); !e.empty()) return e;
   std::unique_ptr<AVPacket, PacketFree> pkt(av_packet_alloc());
@@ -214,67 +214,57 @@ std::string Rebuild::CopyInto(const std::string& target, RepairResult& result) {
   return {};
 }
 
-RepairResult With(RepairResult r, RepairOutcome outcome, std::string detail) {
-  r.outcome = outcome;
-  r.detail = std::move(detail);
-  return r;
-}
+base::Error Failed(std::string cause) { return {RepairError::kFailed, std::move(cause)}; }
 
 }  // namespace
 
-RepairResult RepairRecording(const std::string& path, std::stop_token stop) {
+base::Result<Repaired> RepairRecording(const std::string& path, std::stop_token stop) {
   base::RouteCodecMessagesToLog();
-  RepairResult result;
-  result.path = path;
   const AviInspection found = InspectAvi(path);
   switch (found.state) {
-    case AviState::Complete: return With(result, RepairOutcome::Complete, "");
+    case AviState::Complete: return Repaired{};
     case AviState::NotAvi:
-    case AviState::NotOurs: return With(result, RepairOutcome::NotOurs, found.detail);
-    case AviState::Damaged: return With(result, RepairOutcome::Damaged, found.detail);
-    case AviState::Unreadable:
-      return With(result, RepairOutcome::Failed, "cannot read it: " + found.detail);
+    case AviState::NotOurs: return base::Error(RepairError::kNotOurs, found.detail);
+    case AviState::Damaged: return base::Error(RepairError::kDamaged, found.detail);
+    case AviState::Unreadable: return Failed("cannot read it: " + found.detail);
     case AviState::Unfinished: break;
   }
 
   UniqueFd source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat before {};
   if (!source || ::fstat(source.get(), &before) != 0)
-    return With(result, RepairOutcome::Failed, SysError("cannot read it"));
+    return Failed(SysError("cannot read it"));
   if (before.st_size != found.fileSize)
-    return With(result, RepairOutcome::Failed, "it is still being written");
+    return Failed("it is still being written");
 
   TempFile temp(path);
   if (!temp.created())
-    return With(result, RepairOutcome::Failed, SysError("cannot create a file beside it"));
+    return Failed(SysError("cannot create a file beside it"));
   Rebuild rebuild(source.get(), found.usableEnd, std::move(stop));
-  if (std::string e = rebuild.CopyInto(temp.path(), result); !e.empty()) {
-    result.pictures = 0;
-    result.soundSeconds = 0;
-    return With(result, rebuild.cancelled() ? RepairOutcome::Cancelled : RepairOutcome::Failed, e);
-  }
+  Repaired result{.rebuilt = true};
+  if (std::string e = rebuild.CopyInto(temp.path(), result); !e.empty())
+    return rebuild.cancelled() ? base::Error(RepairError::kCancelled, e) : Failed(e);
 
   // The new file keeps the recording's own time and permissions, and is on
   // the disk before its name replaces the original's.
   const struct timespec times[2] = {before.st_atim, before.st_mtim};
   if (::fchmod(temp.fd(), before.st_mode & 07777) != 0 || ::futimens(temp.fd(), times) != 0 ||
       ::fsync(temp.fd()) != 0)
-    return With(result, RepairOutcome::Failed, SysError("cannot keep the new file"));
+    return Failed(SysError("cannot keep the new file"));
   if (const AviInspection rebuilt = InspectAvi(temp.path()); rebuilt.state != AviState::Complete)
-    return With(result, RepairOutcome::Failed, "the rebuilt file is not complete");
+    return Failed("the rebuilt file is not complete");
   // Someone writing it meanwhile (it was not ours to take after all).
   struct stat now {};
   if (::stat(path.c_str(), &now) != 0 || !SameFile(before, now))
-    return With(result, RepairOutcome::Failed, "it changed while it was being repaired");
+    return Failed("it changed while it was being repaired");
   if (::rename(temp.path().c_str(), path.c_str()) != 0)
-    return With(result, RepairOutcome::Failed,
-                SysError("cannot put the rebuilt file in its place"));
+    return Failed(SysError("cannot put the rebuilt file in its place"));
   temp.Committed();
   // The rename itself reaches the disk with the folder.
   const std::string folder = std::filesystem::path(path).parent_path().string();
   UniqueFd dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir) ::fsync(dir.get());
-  return With(result, RepairOutcome::Repaired, "");
+  return result;
 }
 
 }  // namespace media

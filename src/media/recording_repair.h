@@ -9,23 +9,23 @@
 #include <stop_token>
 #include <string>
 
+#include "base/result.h"
+
 namespace media {
 
-enum class RepairOutcome {
-  Repaired,   // rebuilt in place
-  Complete,   // a finished file: nothing to do
-  NotOurs,    // not an AVI, or an unfinished one we did not write: left alone
-  Damaged,    // one of ours with nothing to save: left alone
-  Failed,     // the rebuild failed (see detail); the original is untouched
-  Cancelled,  // stopped on request; the original is untouched
+// What a repair did when it went through.
+struct Repaired {
+  bool rebuilt = false;    // false: a finished file, nothing to do
+  int64_t pictures = 0;    // rebuilt: pictures in the rebuilt file
+  double soundSeconds = 0; // rebuilt: length of its sound
 };
 
-struct RepairResult {
-  std::string path;
-  RepairOutcome outcome = RepairOutcome::Failed;
-  std::string detail;        // the cause when left alone or failed
-  int64_t pictures = 0;      // Repaired: pictures in the rebuilt file
-  double soundSeconds = 0;   // Repaired: length of its sound
+// Why a file was left as it was; the error's message says more.
+enum class RepairError {
+  kNotOurs,    // not an AVI, or an unfinished one we did not write
+  kDamaged,    // one of ours with nothing to save
+  kFailed,     // the rebuild failed; the original is untouched
+  kCancelled,  // stopped on request; the original is untouched
 };
 
 // The name the rebuilt file has until it replaces `path` (with six random
@@ -34,6 +34,6 @@ inline constexpr const char* kRepairSuffix = ".repair-XXXXXX";
 
 // Inspects `path` and rebuilds it when it is an unfinished recording of ours.
 // Blocking; checks `stop` between chunks. Safe to call from any thread.
-RepairResult RepairRecording(const std::string& path, std::stop_token stop = {});
+base::Result<Repaired> RepairRecording(const std::string& path, std::stop_token stop = {});
 
 }  // namespace media

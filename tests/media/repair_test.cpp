@@ -15,6 +15,7 @@ extern "C" {
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <random>
 
 #include "audio/sound_test_support.h"
@@ -24,7 +25,7 @@ extern "C" {
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
-using media::RepairOutcome;
+using media::RepairError;
 
 namespace {
 
@@ -77,10 +78,10 @@ TEST(Repair, KilledRecordingGetsItsLengthBackWithEveryPictureAndTheSoundInPlace)
   struct stat statBefore {};
   ASSERT_EQ(::stat(path.c_str(), &statBefore), 0);
 
-  const media::RepairResult r = media::RepairRecording(path);
-  ASSERT_EQ(r.outcome, RepairOutcome::Repaired) << r.detail;
-  EXPECT_EQ(r.pictures, 147);
-  EXPECT_NEAR(r.soundSeconds, 6.0, 1e-9);
+  const auto r = media::RepairRecording(path);
+  ASSERT_TRUE(r.ok() && r.value().rebuilt) << r.message();
+  EXPECT_EQ(r.value().pictures, 147);
+  EXPECT_NEAR(r.value().soundSeconds, 6.0, 1e-9);
   EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"2024-05-01 10-00-00.avi"});
 
   auto probe = avicheck::Probe(path);
@@ -128,8 +129,8 @@ TEST(Repair, AChunkCutByTheKillOrZerosAtTheEndCostOnlyThatChunk) {
   WriteFile(dir / "zeros.avi", whole + std::string(64 * 1024, '\0'));
 
   for (const auto& [name, pictures] : {std::pair{"cut.avi", 39}, std::pair{"zeros.avi", 40}}) {
-    const media::RepairResult r = media::RepairRecording(dir / name);
-    ASSERT_EQ(r.outcome, RepairOutcome::Repaired) << name << ": " << r.detail;
+    const auto r = media::RepairRecording(dir / name);
+    ASSERT_TRUE(r.ok() && r.value().rebuilt) << name << ": " << r.message();
     const avicheck::Contents c = avicheck::Read(dir / name);
     EXPECT_EQ(c.pictures, pictures) << name;
     EXPECT_EQ(c.decodeErrors, 0) << name;
@@ -160,19 +161,23 @@ TEST(Repair, EverythingButAKilledRecordingIsLeftByteForByte) {
 
   const struct {
     const char* name;
-    RepairOutcome outcome;
-  } cases[] = {{"complete.avi", RepairOutcome::Complete},
-               {"garbage.avi", RepairOutcome::NotOurs},
-               {"wave.avi", RepairOutcome::NotOurs},
-               {"cut-header.avi", RepairOutcome::Damaged},
-               {"complete-cut.avi", RepairOutcome::Damaged},
-               {"killed-at-once.avi", RepairOutcome::Damaged}};
+    std::optional<RepairError> cause;  // none: a finished file, nothing to do
+  } cases[] = {{"complete.avi", std::nullopt},
+               {"garbage.avi", RepairError::kNotOurs},
+               {"wave.avi", RepairError::kNotOurs},
+               {"cut-header.avi", RepairError::kDamaged},
+               {"complete-cut.avi", RepairError::kDamaged},
+               {"killed-at-once.avi", RepairError::kDamaged}};
   const auto filesBefore = FilesIn(dir.path());
   for (const auto& c : cases) {
     const std::string before = ReadFile(dir / c.name);
-    const media::RepairResult r = media::RepairRecording(dir / c.name);
-    EXPECT_EQ(r.outcome, c.outcome) << c.name << ": " << r.detail;
-    EXPECT_EQ(r.outcome == RepairOutcome::Complete, r.detail.empty()) << c.name << " needs a cause";
+    const auto r = media::RepairRecording(dir / c.name);
+    if (c.cause) {
+      EXPECT_TRUE(r.Is(*c.cause)) << c.name << ": " << r.message();
+      EXPECT_FALSE(r.message().empty()) << c.name << " needs a cause";
+    } else {
+      EXPECT_TRUE(r.ok() && !r.value().rebuilt) << c.name << ": " << r.message();
+    }
     EXPECT_TRUE(ReadFile(dir / c.name) == before) << c.name << " was changed";
   }
   EXPECT_EQ(FilesIn(dir.path()), filesBefore);
@@ -186,8 +191,8 @@ TEST(Repair, AFailedOrCancelledRebuildLeavesTheOriginalAndNoTemporaryFile) {
 
   std::stop_source stop;
   stop.request_stop();
-  media::RepairResult r = media::RepairRecording(path, stop.get_token());
-  EXPECT_EQ(r.outcome, RepairOutcome::Cancelled) << r.detail;
+  const auto r = media::RepairRecording(path, stop.get_token());
+  EXPECT_TRUE(r.Is(RepairError::kCancelled)) << r.message();
   EXPECT_TRUE(ReadFile(path) == original);
   EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"killed.avi"});
 
@@ -199,9 +204,9 @@ TEST(Repair, AFailedOrCancelledRebuildLeavesTheOriginalAndNoTemporaryFile) {
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{1 << 20, 1 << 20};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    const media::RepairResult failed = media::RepairRecording(path);
-    std::fprintf(stderr, "repair under the limit: %s\n", failed.detail.c_str());
-    ::_exit(failed.outcome == RepairOutcome::Failed && !failed.detail.empty() ? 0 : 1);
+    const auto failed = media::RepairRecording(path);
+    std::fprintf(stderr, "repair under the limit: %s\n", failed.message().c_str());
+    ::_exit(failed.Is(RepairError::kFailed) && !failed.message().empty() ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -232,8 +237,8 @@ TEST(Repair, KilledPastOneGibibyteKeepsThePartAfterTheFirstIndex) {
   const avicheck::Contents before = avicheck::Read(path);
   EXPECT_LT(before.pictures, 1030);
 
-  const media::RepairResult r = media::RepairRecording(path);
-  ASSERT_EQ(r.outcome, RepairOutcome::Repaired) << r.detail;
+  const auto r = media::RepairRecording(path);
+  ASSERT_TRUE(r.ok() && r.value().rebuilt) << r.message();
   auto probe = avicheck::Probe(path);
   EXPECT_NEAR(Seconds(probe["format.duration"]), 44.0, 1.0);
   int64_t lastPts = -1;
