@@ -69,20 +69,25 @@ class Player {
     WriteFile(file, std::string(pcm.begin(), pcm.end()));
     Start(sink, file);
   }
-  // Plays a raw 16-bit stereo file too long to hold in memory.
-  Player(const std::string& sink, const std::filesystem::path& rawFile) { Start(sink, rawFile); }
+  // Plays a raw 16-bit stereo file too long to hold in memory. A long
+  // latency lets the feed ride out a busy machine without running dry.
+  Player(const std::string& sink, const std::filesystem::path& rawFile,
+         std::chrono::milliseconds latency = std::chrono::milliseconds(50)) {
+    Start(sink, rawFile, latency);
+  }
   ~Player() {
     if (pid_ > 0) platform::EndChild(pid_, std::chrono::milliseconds(500));
   }
   bool started() const { return pid_ > 0; }
 
  private:
-  void Start(const std::string& sink, const std::string& file) {
+  void Start(const std::string& sink, const std::string& file,
+             std::chrono::milliseconds latency = std::chrono::milliseconds(50)) {
     platform::SpawnOptions options;
     options.searchPath = true;
     pid_ = platform::Spawn({"pacat", "--playback", "--raw", "--device=" + sink,
                             "--format=s16le", "--rate=48000", "--channels=2",
-                            "--latency-msec=50", file},
+                            "--latency-msec=" + std::to_string(latency.count()), file},
                            options)
                .value_or(-1);
   }

@@ -319,23 +319,39 @@ long ResidentKb(pid_t pid) {
   return -1;
 }
 
-// Stretches of the near side's channel where its steady tone is missing:
-// sound that never reached the file. Returns their start times in ms.
-std::vector<double> GapsInTone(const std::vector<std::int16_t>& interleaved, int channel,
-                               double skipMs) {
-  constexpr std::size_t kWindow = 480;  // 10 ms
+// Stretches of one channel where the steady tone is missing, in 10 ms
+// windows after the first and before the last skipMs. Returns their start
+// times in ms.
+std::vector<double> GapsInTone(const std::vector<std::int16_t>& interleaved, int channels,
+                               int channel, int rate, double skipMs) {
+  const auto window = static_cast<std::size_t>(rate / 100);
   std::vector<double> gaps;
-  const std::size_t frames = interleaved.size() / 2;
-  const auto skip = static_cast<std::size_t>(skipMs * 48);
-  for (std::size_t f = skip; f + kWindow + skip <= frames; f += kWindow) {
+  const std::size_t frames = interleaved.size() / channels;
+  const auto skip = static_cast<std::size_t>(skipMs * rate / 1000);
+  for (std::size_t f = skip; f + window + skip <= frames; f += window) {
     double sum = 0;
-    for (std::size_t k = f; k < f + kWindow; ++k) {
-      const double v = interleaved[2 * k + channel];
+    for (std::size_t k = f; k < f + window; ++k) {
+      const double v = interleaved[channels * k + channel];
       sum += v * v;
     }
-    if (std::sqrt(sum / kWindow) < 2000) gaps.push_back(static_cast<double>(f) / 48.0);
+    if (std::sqrt(sum / window) < 2000) gaps.push_back(static_cast<double>(f) * 1000 / rate);
   }
   return gaps;
+}
+
+void PrintGaps(const char* what, const std::vector<double>& gaps) {
+  std::printf("%s: %zu gaps of 10 ms", what, gaps.size());
+  for (std::size_t i = 0; i < std::min<std::size_t>(gaps.size(), 10); ++i)
+    std::printf(" %.0f", gaps[i]);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+std::vector<std::int16_t> ReadPcm(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::int16_t> pcm(fs::file_size(file) / 2);
+  in.read(reinterpret_cast<char*>(pcm.data()), static_cast<std::streamsize>(pcm.size() * 2));
+  return pcm;
 }
 
 }  // namespace
@@ -351,8 +367,16 @@ TEST_F(RecordedAlignment, AnHourAt1280x720KeepsMemoryFlatLosesNoSoundAndStaysInS
   WriteLongTone(tone, kLength + 5min, kNearHz);
   StartCall({}, Geometry(1280, 720, 0, 150));
   if (HasFatalFailure()) return;
-  StartRecorder(std::make_unique<soundtest::Player>(soundtest::MicSink(), tone));
+  StartRecorder(std::make_unique<soundtest::Player>(soundtest::MicSink(), tone, 1000ms));
   if (HasFatalFailure()) return;
+  // A second listener on the microphone hears what the device delivered, so
+  // a gap in the file can be told from a gap in the feed.
+  const fs::path heard = box_.dir / "microphone.raw";
+  auto listener = platform::Spawn(
+      {"pacat", "--record", "--raw", "--device=microphone", "--format=s16le", "--rate=16000",
+       "--channels=1", "--latency-msec=200", heard},
+      {.extraEnv = {}, .outputFile = box_.dir / "listener.out", .searchPath = true});
+  ASSERT_TRUE(listener);
 
   e2e::Click(37, 55);
   ASSERT_TRUE(e2e::WaitFor(StopRecordShown, 5000)) << "the recording did not start";
@@ -370,6 +394,7 @@ TEST_F(RecordedAlignment, AnHourAt1280x720KeepsMemoryFlatLosesNoSoundAndStaysInS
   }
   const double recordedMs = MsSince(started);
   xtest::Key("F9");
+  platform::EndChild(*listener, 1000ms);
   auto recording = e2e::WaitForFinishedRecording(box_, 60000);
   ASSERT_TRUE(recording) << "no finished recording";
   std::printf("file %s: %.1f MB\n", recording->path.c_str(),
@@ -390,11 +415,13 @@ TEST_F(RecordedAlignment, AnHourAt1280x720KeepsMemoryFlatLosesNoSoundAndStaysInS
   EXPECT_NEAR(pictureSeconds, recordedMs / 1000, 2.0) << "the file does not play its full length";
   EXPECT_NEAR(soundSeconds, pictureSeconds, 0.2) << "sound and picture lengths differ";
 
-  const std::vector<double> gaps = GapsInTone(contents.samples, 1, 2000);
-  std::printf("near-side tone: %zu gaps of 10 ms", gaps.size());
-  for (std::size_t i = 0; i < std::min<std::size_t>(gaps.size(), 10); ++i)
-    std::printf(" %.0f", gaps[i]);
-  std::printf("\n");
+  // The listener started after the recording and stopped before its end, so
+  // its first and last seconds are skipped.
+  const std::vector<double> delivered = GapsInTone(ReadPcm(heard), 1, 0, 16000, 5000);
+  PrintGaps("near-side tone as the microphone delivered it", delivered);
+  const std::vector<double> gaps = GapsInTone(contents.samples, 2, 1, 48000, 2000);
+  PrintGaps("near-side tone in the file", gaps);
+  EXPECT_TRUE(delivered.empty()) << "the feed ran dry: the test, not the recorder, lost sound";
   EXPECT_TRUE(gaps.empty()) << "near-side sound is missing from the file";
 
   const avsync::Analysis all = avsync::Analyse(recording->path);
