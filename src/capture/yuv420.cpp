@@ -22,9 +22,9 @@ inline uint8_t ChromaV(int sb, int sg, int sr) {
 }
 
 // Two rows of pixels (`b` may equal `a` at an odd last row) into their luma
-// rows and one chroma row. The widest vector unit of the machine is picked at
-// load time: the loops are written for the compiler to vectorise.
-__attribute__((target_clones("avx2", "default"))) void RowPair(
+// rows and one chroma row. The loops are written for the compiler to
+// vectorise; it does so once per vector unit below.
+[[gnu::always_inline]] inline void RowPairBody(
     const uint8_t* __restrict a, const uint8_t* __restrict b, int width, uint8_t* __restrict ya,
     uint8_t* __restrict yb, uint8_t* __restrict u, uint8_t* __restrict v) {
   for (int x = 0; x < width; ++x) ya[x] = Luma(a[4 * x], a[4 * x + 1], a[4 * x + 2]);
@@ -50,12 +50,31 @@ __attribute__((target_clones("avx2", "default"))) void RowPair(
   }
 }
 
+using RowPairFn = void (*)(const uint8_t*, const uint8_t*, int, uint8_t*, uint8_t*, uint8_t*,
+                          uint8_t*);
+
+[[gnu::target("avx2")]] void RowPairAvx2(const uint8_t* a, const uint8_t* b, int width,
+                                         uint8_t* ya, uint8_t* yb, uint8_t* u, uint8_t* v) {
+  RowPairBody(a, b, width, ya, yb, u, v);
+}
+
+void RowPairPlain(const uint8_t* a, const uint8_t* b, int width, uint8_t* ya, uint8_t* yb,
+                  uint8_t* u, uint8_t* v) {
+  RowPairBody(a, b, width, ya, yb, u, v);
+}
+
+// Chosen on first use rather than by the loader: a resolver the loader runs
+// comes before any sanitizer's runtime is up, and crashes an instrumented
+// build at start.
+RowPairFn PickRowPair() { return __builtin_cpu_supports("avx2") ? RowPairAvx2 : RowPairPlain; }
+
 }  // namespace
 
 void BgrxToYuv420(const BgrxView& in, const Yuv420Planes& out) {
+  static const RowPairFn rowPair = PickRowPair();
   for (int y = 0; y < in.height; y += 2) {
     const bool pair = y + 1 < in.height;
-    RowPair(in.Row(y), in.Row(pair ? y + 1 : y), in.width, out.y + y * out.yStride,
+    rowPair(in.Row(y), in.Row(pair ? y + 1 : y), in.width, out.y + y * out.yStride,
             pair ? out.y + (y + 1) * out.yStride : nullptr, out.u + (y / 2) * out.uStride,
             out.v + (y / 2) * out.vStride);
   }
