@@ -22,4 +22,8 @@ struct Yuv420Planes {
 // an odd right or bottom edge). Any size; `out` must hold it.
 void BgrxToYuv420(const BgrxView& in, const Yuv420Planes& out);
 
+// The same without the hand-written vector code, whatever the processor: the
+// reference the fast path must match to the bit.
+void BgrxToYuv420OnePixelAtATime(const BgrxView& in, const Yuv420Planes& out);
+
 }  // namespace capture

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "capture/pixel_pipeline.h"
 #include "capture/yuv420.h"
@@ -166,4 +167,30 @@ TEST(Yuv420, BgrxWithCursorBecomesStudioRangeYuv) {
     }
   EXPECT_EQ(y[w], 0xEE) << "wrote past the luma row";
   EXPECT_EQ(u[cw], 0xEE) << "wrote past the chroma row";
+}
+
+// The hand-written vector path against the one-pixel-at-a-time one, to the
+// bit, over noise with the extremes mixed in: every width from below one
+// vector step to past four, odd and even heights, so the tails and the odd
+// last row and column are all crossed. Padding bytes must stay untouched.
+TEST(Yuv420, VectorPathMatchesThePlainOneExactly) {
+  std::mt19937 random(7);
+  const uint8_t extremes[] = {0, 255, 1, 254, 128};
+  for (int w = 1; w <= 70; ++w)
+    for (int h : {1, 2, 3, 6}) {
+      const size_t stride = (w + 3) * 4;
+      std::vector<uint8_t> pixels(stride * h);
+      for (auto& byte : pixels)
+        byte = random() % 4 ? static_cast<uint8_t>(random()) : extremes[random() % 5];
+      const int cw = (w + 1) / 2, ch = (h + 1) / 2, pad = 3;
+      auto convert = [&](auto how) {
+        std::vector<uint8_t> planes((w + pad) * h + 2 * (cw + pad) * ch, 0xEE);
+        uint8_t* u = planes.data() + (w + pad) * h;
+        how(capture::BgrxView{pixels.data(), stride, w, h},
+            {planes.data(), u, u + (cw + pad) * ch, w + pad, cw + pad, cw + pad});
+        return planes;
+      };
+      ASSERT_EQ(convert(capture::BgrxToYuv420), convert(capture::BgrxToYuv420OnePixelAtATime))
+          << w << " x " << h;
+    }
 }
