@@ -89,7 +89,8 @@ namespace avx2 {
 [[gnu::target("avx2")]] inline void StoreLuma16(uint8_t* out, __m256i lo, __m256i hi) {
   const __m256i words = _mm256_packs_epi32(lo, hi);  // per lane: lo0-3 hi0-3 | lo4-7 hi4-7
   const __m256i bytes = _mm256_packus_epi16(words, words);
-  const __m256i order = _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0));
+  const __m256i order =
+      _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(order));
 }
 
@@ -97,11 +98,12 @@ namespace avx2 {
 [[gnu::target("avx2")]] inline void StoreChroma8(uint8_t* out, __m256i lo, __m256i hi) {
   __m256i pairs = _mm256_hadd_epi32(lo, hi);  // pairs 0 1 4 5 | 2 3 6 7
   pairs = _mm256_permute4x64_epi64(pairs, 0xD8);
-  pairs = _mm256_add_epi32(_mm256_srai_epi32(_mm256_add_epi32(pairs, _mm256_set1_epi32(1 << 16)), 17),
-                           _mm256_set1_epi32(128));
+  const __m256i rounded = _mm256_add_epi32(pairs, _mm256_set1_epi32(1 << 16));
+  pairs = _mm256_add_epi32(_mm256_srai_epi32(rounded, 17), _mm256_set1_epi32(128));
   const __m256i words = _mm256_packs_epi32(pairs, pairs);
   const __m256i bytes = _mm256_packus_epi16(words, words);
-  const __m256i order = _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
+  const __m256i order =
+      _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(order));
 }
 
@@ -130,7 +132,8 @@ namespace avx2 {
                  Weighted(br1, gx1, -2340, 14392, -12052));
   }
   if (x < width)
-    RowPairBody(a + 4 * x, b + 4 * x, width - x, ya + x, yb ? yb + x : nullptr, u + x / 2, v + x / 2);
+    RowPairBody(a + 4 * x, b + 4 * x, width - x, ya + x, yb ? yb + x : nullptr, u + x / 2,
+                v + x / 2);
 }
 
 void RowPairPlain(const uint8_t* a, const uint8_t* b, int width, uint8_t* ya, uint8_t* yb,
