@@ -9,8 +9,8 @@
 // second for both, and their ratio; then, on pictures grabbed beforehand, what
 // our writer costs alone and how much of that is the encoder's.
 #include <X11/Xlib.h>
-#include <sys/resource.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -20,7 +20,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>

@@ -25,7 +25,7 @@ inline uint8_t ChromaV(int sb, int sg, int sr) {
 
 // Two rows of pixels (`b` may equal `a` at an odd last row) into their luma
 // rows and one chroma row. The loops are written for the compiler to
-// vectorise; it does so once per vector unit below.
+// vectorise: the whole rows without AVX2, the ends of rows with it.
 [[gnu::always_inline]] inline void RowPairBody(
     const uint8_t* __restrict a, const uint8_t* __restrict b, int width, uint8_t* __restrict ya,
     uint8_t* __restrict yb, uint8_t* __restrict u, uint8_t* __restrict v) {
