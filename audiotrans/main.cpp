@@ -1,7 +1,10 @@
-// The audio engine companion: provides the loopback device for as long as it
-// runs. It is ready once the lock "Plovander Audio Engine" is taken, owns a
-// window of that title and ends when the window receives WM_QUIT (or on
-// SIGTERM/SIGINT), removing the device again.
+// The audio engine companion: provides the loopback device for as long as
+// the recorder runs, makes it the default playback device, forwards what
+// reaches it to the user's own speakers, and gives the sound system back
+// when it ends. It is ready once the lock "Plovander Audio Engine" is taken,
+// owns a window of that title and ends when the window receives WM_QUIT, on
+// SIGTERM/SIGINT/SIGHUP, or when the program that started it has ended in
+// any way at all (a crash or a SIGKILL included).
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -11,22 +14,23 @@
 #include <optional>
 #include <thread>
 
+#include "audio/device_routing.h"
 #include "base/log.h"
-#include "loopback.h"
-#include "platform/capture_keeper.h"
+#include "engine.h"
 #include "platform/named_mutex.h"
-#include "platform/sound_server.h"
+#include "platform/process.h"
 #include "platform/x11_messaging.h"
 
 namespace {
 
-constexpr const char* kEngineTitle = "Plovander Audio Engine";
 // Held from start to exit, before the public lock exists: a second engine
 // that cannot take it leaves the running one's device alone.
 constexpr const char* kSetupLock = "Plovander Audio Engine setup";
+// How often a server that went away is looked for again.
+constexpr int kReconnectMs = 500;
 
 std::optional<platform::NamedMutex> TakeSetupLock() {
-  // An engine that was just asked to end may still be removing its device.
+  // An engine that was just asked to end may still be giving the sound back.
   for (int attempt = 0; attempt < 30; ++attempt) {
     if (auto lock = platform::NamedMutex::Acquire(kSetupLock)) return lock;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -43,62 +47,79 @@ int SignalDescriptor() {
   return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
-// The engine's failures: on standard error and in the recorder's log.
-void Say(const char* what) { base::Log(base::Level::kWarning, "audio engine", what); }
+// The program that started the engine; empty when started by the system
+// itself (nobody to outlive) or when it has already gone.
+std::optional<platform::ProcessWatch> WatchStarter(pid_t starter, bool* gone) {
+  *gone = false;
+  if (starter <= 1) return std::nullopt;
+  auto watch = platform::ProcessWatch::Open(starter);
+  // Orphaned before the watch began: the parent is someone else by now.
+  *gone = !watch || getppid() != starter;
+  return watch;
+}
+
+void Say(base::Level level, const char* what) { base::Log(level, "audio engine", what); }
 
 }  // namespace
 
 int main() {
   base::SetProgramName("audiotrans");
+  const pid_t starter = getppid();
   const int signals = SignalDescriptor();
+  bool starterGone = false;
+  const auto starterWatch = WatchStarter(starter, &starterGone);
   auto setup = TakeSetupLock();
   if (!setup) {
-    Say("another engine is running");
+    Say(base::Level::kWarning, "another engine is running");
     return 0;
   }
-  auto server = platform::SoundServer::Connect("Plovander Audio Engine");
-  if (!server) {
-    Say("no sound server");
+  auto engine = audiotrans::Engine::Start();
+  if (!engine) {
+    Say(base::Level::kWarning, "no sound server");
     return 1;
   }
-  audiotrans::RemoveStaleLoopback(*server);
-  auto loopback = audiotrans::Loopback::Create(*server);
-  if (!loopback) {
-    Say("the server refused the loopback device");
+  if (!engine->Settle()) {
+    engine->GiveBack();
+    Say(base::Level::kWarning, "the sound server refused the loopback device");
     return 1;
   }
 
-  // The device answers a recording stream at once, as a real device does,
-  // instead of after up to two seconds of rendering in large blocks.
-  // A fresh device renders its first two seconds in one block: restarting it
-  // once the keeper listens makes the short blocks count from now.
-  auto keeper = platform::CaptureKeeper::Start(std::string(audiotrans::kSinkName) + ".monitor");
-  if (!keeper) Say("could not keep the loopback running");
-  else if (!server->SuspendSink(audiotrans::kSinkName, true) ||
-           !server->SuspendSink(audiotrans::kSinkName, false))
-    Say("could not restart the loopback");
-
-  bool quit = false;
+  bool quit = starterGone;
   auto window = platform::MessageWindow::Create(
-      {"#32770", kEngineTitle},
+      {audio::kEngineWindowClass, audio::kEngineTitle},
       [&quit](platform::MessageId message, platform::WParam, platform::LParam,
               const platform::CopyData*) -> platform::LResult {
         if (message == platform::WM_QUIT) quit = true;
         return 0;
       });
-  if (!window) Say("no display; only a signal ends the engine");
-  auto ready = platform::NamedMutex::Acquire(kEngineTitle);
-  if (!ready) Say("could not take the engine lock");
+  if (!window) Say(base::Level::kWarning, "no display; only a signal ends the engine");
+  auto ready = platform::NamedMutex::Acquire(audio::kEngineTitle);
+  if (!ready) Say(base::Level::kWarning, "could not take the engine lock");
 
+  bool serverLost = false;
   while (!quit) {
-    pollfd fds[2] = {{signals, POLLIN, 0}, {window ? window->fd() : -1, POLLIN, 0}};
-    if (!(window && window->HasPending())) poll(fds, 2, 1000);
+    pollfd fds[4] = {{signals, POLLIN, 0},
+                     {window ? window->fd() : -1, POLLIN, 0},
+                     {starterWatch ? starterWatch->fd() : -1, POLLIN, 0},
+                     {engine->wakeFd(), POLLIN, 0}};
+    if (!(window && window->HasPending())) poll(fds, 4, serverLost ? kReconnectMs : -1);
     if (fds[0].revents & POLLIN) break;
+    if (fds[2].revents & POLLIN) {
+      Say(base::Level::kWarning, "the recorder ended without closing; giving the sound system back");
+      break;
+    }
     if (window) window->DispatchPending();
-    // The device went with the server; nothing is left to provide.
-    if (!server->Alive()) return 1;
+    if (serverLost) {
+      serverLost = !engine->Reconnect();
+    } else if (fds[3].revents & POLLIN) {
+      engine->Settle();
+      if (!engine->Alive()) {
+        Say(base::Level::kWarning, "the sound server went away; waiting for it to come back");
+        serverLost = true;
+      }
+    }
   }
-  keeper.reset();
-  loopback->Remove();
+  ready.reset();
+  engine->GiveBack();
   return 0;
 }

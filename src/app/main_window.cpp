@@ -69,7 +69,6 @@ wxBEGIN_EVENT_TABLE(MainWindow, wxFrame)
   EVT_BUTTON(ids::kMore, MainWindow::OnMore)
   EVT_BUTTON(ids::kHelp, MainWindow::OnHelp)
   EVT_TIMER(MainWindow::kConnectPollTimer, MainWindow::OnConnectPoll)
-  EVT_TIMER(MainWindow::kRouteTimer, MainWindow::OnRouteTimer)
   EVT_BUTTON(ids::kRecordFixed, MainWindow::OnRecordFixed)
   EVT_BUTTON(ids::kRecordCustom, MainWindow::OnRecordCustom)
   EVT_BUTTON(ids::kStop, MainWindow::OnStopCommand)
@@ -149,7 +148,8 @@ bool MainWindow::OnInitDialog() {
   // 7. Icon, per-window state.
   if (icon_.IsOk()) SetIcon(icon_);
   selectedIndex_ = -1;
-  // 8. The audio engine, before the settings are read.
+  // 8. The audio engine, started in the background: the window answers at
+  //    once, and the engine routes playback itself as soon as it is ready.
   StartAudioEngine();
   // 9, 10. Settings and folders.
   SetupFolders();
@@ -167,10 +167,9 @@ bool MainWindow::OnInitDialog() {
   RegisterHotKeys();
   // 15. The audio rings were allocated, empty, with the window; no streams
   //     until a recording.
-  // 16. The user's default devices, to put back at close.
-  SaveDefaultDevices();
-  // 17. Timer 1: its one tick routes playback to the loopback device.
-  StartRouteTimer();
+  // 16, 17. The user's default devices are kept, and playback routed to the
+  //     loopback, by the engine: only it outlives a recorder that is killed,
+  //     and it gives the user's latest choice back then too.
   // 18. Attach to the call client; timer 4 polls for the link.
   ConnectSkype();
   // 19. No sound is kept until a recording's first picture.
@@ -342,8 +341,8 @@ void MainWindow::OnClose(wxCloseEvent& event) {
   // The shutdown runs in this order:
   //  1. release the far-side ring;  2. stop the elapsed-time timer;
   //  3. stop and forget the far-side input stream;
-  //  4. restore the user's default audio devices;  5. wait 200 ms;
-  //  6. ask the audio engine to quit;  7. end the window.
+  //  4-6. ask the audio engine to quit: it restores the user's default
+  //  audio devices, waits 200 ms and removes the loopback;  7. end the window.
   // Steps 1-6 belong to the audio and recording parts and join here in order.
   // A recording under way ends first and its file is completed, so nothing
   // below pulls the rings or streams from under the capture thread.

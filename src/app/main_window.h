@@ -122,21 +122,16 @@ class MainWindow : public wxFrame {
   std::string courtesyRecipient_;
   std::string lastCallStatus_;
 
-  // Call sound (main_window_audio.cpp): the audio engine and the default
-  // devices for the program's life, and the call audio that carries both
-  // sides of a call to the capture thread.
-  static constexpr int kRouteTimer = 1;
-  static constexpr int kRouteDelayMs = 900;
+  // Call sound (main_window_audio.cpp): the audio engine for the program's
+  // life (it routes playback through the loopback once ready and forwards it
+  // to the user's speakers), and the call audio that carries both sides of
+  // a call to the capture thread.
   void StartAudioEngine();
-  void SaveDefaultDevices();
-  void StartRouteTimer();
-  void OnRouteTimer(wxTimerEvent& event);
+  void OnAudioEngineLost(const std::string& why);
   void ReleaseCallAudio();
   void ShutdownAudio();
-  audio::AudioEngine audioEngine_;
-  audio::DefaultDevices defaultDevices_;
+  audio::EngineKeeper audioEngine_;
   audio::CallAudio callAudio_;  // its rings are allocated with the window
-  wxTimer routeTimer_{this, kRouteTimer};
 
   // Capture source (main_window_capture.cpp): the region-selection window,
   // the marker and the cursor hook, set up in OnInitDialog (step 11).

@@ -2,19 +2,23 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/syscall.h>
+#include <sys/eventfd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
-#include <thread>
+#include <mutex>
 
+#include "audio/user_defaults.h"
 #include "base/log.h"
 #include "platform/named_mutex.h"
 #include "platform/process.h"
 #include "platform/process_snapshot.h"
 #include "platform/sound_server.h"
+#include "platform/unique_fd.h"
 #include "platform/wave_device.h"
 
 namespace audio {
@@ -23,12 +27,17 @@ namespace {
 
 // Waits for a process that need not be our child to end.
 bool WaitGone(pid_t pid, std::chrono::milliseconds timeout) {
-  const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-  if (fd < 0) return errno == ESRCH;
-  pollfd p{fd, POLLIN, 0};
-  const bool gone = poll(&p, 1, static_cast<int>(timeout.count())) == 1;
-  close(fd);
-  return gone;
+  const auto watch = platform::ProcessWatch::Open(pid);
+  return !watch || watch->Ended(timeout);
+}
+
+// Sleeps for `time` unless a stop is requested first; false then.
+bool Nap(std::stop_token stop, std::chrono::milliseconds time) {
+  std::mutex m;
+  std::condition_variable_any never;
+  std::unique_lock lock(m);
+  never.wait_for(lock, stop, time, [] { return false; });
+  return !stop.stop_requested();
 }
 
 // The runtime folder a process was started with ("" when unset); empty when
@@ -65,7 +74,7 @@ bool EndRunningEngine(std::chrono::milliseconds grace) {
   return true;
 }
 
-// The routing's failures change nothing the user sees at once (the call is
+// The routing's failures change little the user sees at once (the call is
 // just not recorded from the loopback), so each is told in the log.
 bool Failed(const std::string& what) {
   base::Log(base::Level::kWarning, "sound routing", what);
@@ -85,13 +94,14 @@ AudioEngine::~AudioEngine() {
   if (child_) platform::WaitChild(*child_, std::chrono::milliseconds(0));
 }
 
-bool AudioEngine::Start(const std::string& programFolder, const EngineTiming& timing) {
+bool AudioEngine::Start(const std::string& programFolder, const EngineTiming& timing,
+                        std::stop_token stop) {
   if (child_) {
     // Our own earlier engine: end it and reap it.
     platform::EndChild(*child_, timing.pause);
     child_.reset();
-  } else if (!EndRunningEngine(timing.pause)) {
-    std::this_thread::sleep_for(timing.pause);
+  } else if (!EndRunningEngine(timing.pause) && !Nap(stop, timing.pause)) {
+    return false;
   }
   const std::string program = programFolder + "/" + kEngineExecutable;
   child_ = platform::Spawn({program});
@@ -103,9 +113,13 @@ bool AudioEngine::Start(const std::string& programFolder, const EngineTiming& ti
       child_.reset();
       return Failed("the audio engine ended before it was ready");
     }
-    std::this_thread::sleep_for(timing.interval);
+    if (!Nap(stop, timing.interval)) break;
   }
-  return Failed("the audio engine was not ready in time");
+  if (!stop.stop_requested()) Failed("the audio engine was not ready in time");
+  // Asked to end, it gives back whatever it had done by then.
+  platform::EndChild(*child_, std::chrono::milliseconds(2000));
+  child_.reset();
+  return false;
 }
 
 bool AudioEngine::Stop(platform::WindowId mainWindow) {
@@ -120,39 +134,83 @@ bool AudioEngine::WaitEnded(std::chrono::milliseconds timeout) {
   return true;
 }
 
-bool DefaultDevices::Save() {
-  auto server = platform::SoundServer::Connect("Murmurant routing");
-  if (!server) return Failed("no sound server to ask for the default devices");
-  auto sink = server->DefaultSink();
-  auto source = server->DefaultSource();
-  if (sink) savedPlayback_ = *sink;
-  if (source) savedRecord_ = *source;
-  if (!sink || !source)
-    return Failed(std::string("the sound server named no default ") +
-                  (sink ? "record" : "playback") + " device; it will not be put back");
-  return true;
+EngineKeeper::~EngineKeeper() { Stop(0); }
+
+void EngineKeeper::Launch(std::string programFolder, Events events, EngineTiming timing) {
+  if (thread_.joinable()) return;
+  thread_ = std::jthread([this, folder = std::move(programFolder), events = std::move(events),
+                          timing](std::stop_token stop) {
+    // Nothing may leave the thread: a failure here costs the far side of
+    // calls, never the program.
+    try {
+      Run(stop, folder, events, timing);
+    } catch (const std::exception& e) {
+      Failed(std::string("the audio engine's keeper failed: ") + e.what());
+    }
+  });
 }
 
-bool DefaultDevices::RouteToVirtualDevice() {
-  auto server = platform::SoundServer::Connect("Murmurant routing");
-  if (!server) return Failed("no sound server to make the loopback the default playback device");
-  for (const auto& sink : server->Sinks())
-    if (sink.description.find(kLoopbackName) != std::string::npos)
-      return server->SetDefaultSink(sink.name) ||
-             Failed("the sound server refused " + sink.name + " as the default playback device");
-  return Failed(std::string("no loopback device (") + kLoopbackName +
-                "): the far side of a call will not be recorded");
+void EngineKeeper::Stop(platform::WindowId mainWindow, std::chrono::milliseconds grace) {
+  if (!thread_.joinable()) return;
+  quitWParam_ = mainWindow;
+  graceMs_ = grace.count();
+  thread_.request_stop();
+  thread_.join();
+  thread_ = {};
 }
 
-bool DefaultDevices::Restore() {
-  auto server = platform::SoundServer::Connect("Murmurant routing");
-  if (!server) return Failed("no sound server to put the default devices back");
-  if (savedPlayback_.empty() || !server->SetDefaultSink(savedPlayback_))
-    return Failed("the default playback device could not be put back to \"" + savedPlayback_ +
-                  "\"");
-  if (savedRecord_.empty() || !server->SetDefaultSource(savedRecord_))
-    return Failed("the default record device could not be put back to \"" + savedRecord_ + "\"");
-  return true;
+std::optional<pid_t> EngineKeeper::pid() const {
+  const pid_t pid = running_;
+  return pid > 0 ? std::optional(pid) : std::nullopt;
+}
+
+void EngineKeeper::Run(std::stop_token stop, const std::string& folder, const Events& events,
+                       const EngineTiming& timing) {
+  AudioEngine engine;
+  const bool ready = engine.Start(folder, timing, stop);
+  if (stop.stop_requested()) return;
+  if (events.started) events.started(ready);
+  if (!ready || !engine.pid()) return;
+  running_ = *engine.pid();
+  Watch(stop, *engine.pid(), events);
+  running_ = 0;
+}
+
+void EngineKeeper::Watch(std::stop_token stop, pid_t child, const Events& events) {
+  const auto watch = platform::ProcessWatch::Open(child);
+  const platform::UniqueFd wake(eventfd(0, EFD_CLOEXEC));
+  if (!watch || !wake) return;
+  std::stop_callback onStop(stop, [&wake] {
+    const std::uint64_t one = 1;
+    (void)!write(wake.get(), &one, sizeof one);
+  });
+  pollfd fds[2] = {{watch->fd(), POLLIN, 0}, {wake.get(), POLLIN, 0}};
+  while (poll(fds, 2, -1) < 0 && errno == EINTR) {
+  }
+  if (fds[0].revents & POLLIN) {
+    waitpid(child, nullptr, 0);
+    // Killed or crashed: the loopback and the routing are left as they were.
+    std::string why = "the audio engine ended on its own";
+    if (auto server = platform::SoundServer::Connect("Murmurant routing")) {
+      const std::string done = GiveBackSoundSystem(*server);
+      why += done.empty() ? "; nothing was left to give back" : "; " + done;
+    } else {
+      why += "; no sound server to give the sound back to";
+    }
+    Failed(why);
+    if (events.lost) events.lost(why);
+    return;
+  }
+  // The owner closes: the engine gives the sound system back itself.
+  AudioEngine::Stop(quitWParam_);
+  if (!watch->Ended(std::chrono::milliseconds(graceMs_.load()))) {
+    Failed("the audio engine did not end when asked; it was killed");
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    if (auto server = platform::SoundServer::Connect("Murmurant routing")) GiveBackSoundSystem(*server);
+    return;
+  }
+  waitpid(child, nullptr, 0);
 }
 
 namespace {

@@ -1,16 +1,21 @@
 #pragma once
 // Routing of the call's far side: the audio engine companion provides the
-// loopback device for as long as the recorder runs, the loopback becomes the
-// default playback device shortly after start-up (so the call client plays
-// into it), and the user's own defaults come back when the recorder closes.
-// Everything here runs on the user-interface thread.
+// loopback device for as long as the recorder runs, makes it the default
+// playback device once it is ready (so the call client plays into it),
+// forwards it to the user's own speakers (so the call is heard), and gives
+// the user's defaults back when it ends, however the recorder ends.
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "audio/loopback_device.h"
 #include "platform/x11_messaging.h"
 
 namespace audio {
@@ -19,8 +24,8 @@ namespace audio {
 inline constexpr const char* kEngineTitle = "Plovander Audio Engine";
 inline constexpr const char* kEngineWindowClass = "#32770";
 inline constexpr const char* kEngineExecutable = "audiotrans";
-// What the loopback's devices are recognised by.
-inline constexpr const char* kLoopbackName = "Plovander Loopline";
+// What the loopback's capture side is recognised by among the input devices.
+inline constexpr const char* kLoopbackName = kLoopbackSourceDescription;
 
 struct EngineTiming {
   // Lets an ended engine remove its device before the new one makes its own.
@@ -42,8 +47,10 @@ class AudioEngine {
   // Ends a running engine (the first process named audiotrans of this desktop
   // session, that is with our runtime folder), waits, starts
   // `programFolder`/audiotrans and waits for its lock. True when the engine
-  // reported ready; the program goes on either way.
-  bool Start(const std::string& programFolder, const EngineTiming& timing = {});
+  // reported ready; the program goes on either way. A stop request cuts
+  // every wait short and ends an engine that was started.
+  bool Start(const std::string& programFolder, const EngineTiming& timing = {},
+             std::stop_token stop = {});
 
   // Posts WM_QUIT (wParam = mainWindow) to the engine's window. False when
   // no such window exists.
@@ -57,24 +64,44 @@ class AudioEngine {
   std::optional<pid_t> child_;
 };
 
-// The user's default devices, saved at start and put back at close.
-class DefaultDevices {
+// The audio engine for the life of the recorder, kept off the window's
+// thread: started in the background (the window never waits for it),
+// watched while it runs, and asked at the end to give the sound system
+// back. An engine that ends on its own (killed, crashed) is noticed at once;
+// the sound system is then given back from here and the owner is told.
+class EngineKeeper {
  public:
-  // Remembers the current default record and playback devices.
-  bool Save();
-  // Makes the loopback's playback side the default playback device; false
-  // when there is no loopback (the engine is missing) or no server.
-  bool RouteToVirtualDevice();
-  // Puts the saved playback device back and, if that worked, the saved
-  // record device.
-  bool Restore();
+  // Both run on the keeper's thread: hand them on, touch no window there.
+  struct Events {
+    std::function<void(bool ready)> started;
+    std::function<void(const std::string& why)> lost;
+  };
 
-  const std::string& savedPlayback() const { return savedPlayback_; }
-  const std::string& savedRecord() const { return savedRecord_; }
+  EngineKeeper() = default;
+  ~EngineKeeper();  // stops
+  EngineKeeper(const EngineKeeper&) = delete;
+  EngineKeeper& operator=(const EngineKeeper&) = delete;
+
+  // Owner's thread, once.
+  void Launch(std::string programFolder, Events events, EngineTiming timing = {});
+  // Owner's thread: asks the engine to end (WM_QUIT, wParam = `mainWindow`)
+  // and waits up to `grace` for it to give the sound system back; one that
+  // does not end by then is killed and the sound system given back here. A
+  // start under way is cut short. Returns once the keeper's thread is gone.
+  void Stop(platform::WindowId mainWindow,
+            std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
+  // The engine's process while it runs (for tests that end it the hard way).
+  std::optional<pid_t> pid() const;
 
  private:
-  std::string savedPlayback_;  // server names, not descriptions
-  std::string savedRecord_;
+  void Run(std::stop_token stop, const std::string& folder, const Events& events,
+           const EngineTiming& timing);
+  void Watch(std::stop_token stop, pid_t child, const Events& events);
+
+  std::atomic<pid_t> running_{0};
+  std::atomic<platform::WindowId> quitWParam_{0};
+  std::atomic<std::chrono::milliseconds::rep> graceMs_{2000};
+  std::jthread thread_;  // last: it uses everything above
 };
 
 // Engine processes of this desktop session (same runtime folder as ours),

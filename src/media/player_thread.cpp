@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 
+#include "audio/loopback_device.h"
 #include "base/log.h"
 #include "media/player_shared.h"
 #include "media/preview_surface.h"
@@ -90,7 +91,10 @@ bool Playback::SetUp() {
     }
     wake->changed.notify_one();
   };
-  if (clock_.Open(tick, rate, ClockRate(info_), channels_) != 1) return false;
+  // Heard where the user listens, never in the loopback: there it would be
+  // recorded as the far side of a call.
+  if (clock_.Open(tick, rate, ClockRate(info_), channels_, audio::ListeningDevice()) != 1)
+    return false;
   segment_.assign(clock_.segmentBytes(), 0);
 
   if (video_) {

@@ -1,8 +1,10 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,6 +90,18 @@ void EndChild(pid_t pid, std::chrono::milliseconds grace) {
     kill(pid, SIGKILL);
     WaitChild(pid, std::chrono::milliseconds(2000));
   }
+}
+
+std::optional<ProcessWatch> ProcessWatch::Open(pid_t pid) {
+  if (pid <= 0) return std::nullopt;
+  UniqueFd fd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+  if (!fd) return std::nullopt;
+  return ProcessWatch(std::move(fd));
+}
+
+bool ProcessWatch::Ended(std::chrono::milliseconds timeout) const {
+  pollfd p{fd_.get(), POLLIN, 0};
+  return poll(&p, 1, static_cast<int>(timeout.count())) == 1;
 }
 
 }  // namespace platform

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace platform {
 
 struct SpawnOptions {
@@ -28,5 +30,22 @@ std::optional<int> WaitChild(pid_t pid, std::chrono::milliseconds timeout);
 
 // SIGTERM, then SIGKILL after `grace` if it is still there; reaps our own child.
 void EndChild(pid_t pid, std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
+
+// Another process seen through a descriptor that becomes readable when it
+// ends, whether it is our child or not: something to wait on in a poll loop
+// beside other descriptors, with no signal handler and no polling of /proc.
+class ProcessWatch {
+ public:
+  // Empty when the process is gone already (or never was).
+  static std::optional<ProcessWatch> Open(pid_t pid);
+
+  int fd() const { return fd_.get(); }
+  // Waits up to `timeout`; true once the process has ended.
+  bool Ended(std::chrono::milliseconds timeout) const;
+
+ private:
+  explicit ProcessWatch(UniqueFd fd) : fd_(std::move(fd)) {}
+  UniqueFd fd_;
+};
 
 }  // namespace platform

@@ -41,7 +41,7 @@ class SoundClockImpl {
   SoundClockImpl(const SoundClockImpl&) = delete;
   SoundClockImpl& operator=(const SoundClockImpl&) = delete;
 
-  bool Connect(const pa_sample_spec& spec);
+  bool Connect(const pa_sample_spec& spec, const std::string& device);
   bool Start();
   unsigned PlayCursor() const;
   void Write(const uint8_t* bytes, unsigned index);
@@ -90,7 +90,7 @@ class SoundClockImpl {
   int64_t handedOver_ = 0;  // segments given to the server since Start
 };
 
-bool SoundClockImpl::Connect(const pa_sample_spec& spec) {
+bool SoundClockImpl::Connect(const pa_sample_spec& spec, const std::string& device) {
   Connection::Lock lock(*connection_);
   stream_.reset(pa_stream_new(connection_->context(), "preview", &spec, nullptr));
   if (!stream_) return Refused("making the stream");
@@ -101,9 +101,11 @@ bool SoundClockImpl::Connect(const pa_sample_spec& spec) {
   attr.tlength = segmentBytes_ * QueuedSegments();
   attr.minreq = segmentBytes_;  // the server asks again after each segment
   attr.prebuf = segmentBytes_;
-  const auto flags = static_cast<pa_stream_flags_t>(
+  auto flags = static_cast<pa_stream_flags_t>(
       PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
-  if (pa_stream_connect_playback(stream_.get(), nullptr, &attr, flags, nullptr, nullptr) < 0)
+  if (!device.empty()) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_DONT_MOVE);
+  if (pa_stream_connect_playback(stream_.get(), device.empty() ? nullptr : device.c_str(), &attr,
+                                 flags, nullptr, nullptr) < 0)
     return Refused("connecting");
   for (;;) {
     const pa_stream_state_t state = pa_stream_get_state(stream_.get());
@@ -174,7 +176,7 @@ CSoundClock::CSoundClock() = default;
 CSoundClock::~CSoundClock() { Close(); }
 
 int CSoundClock::Open(std::function<void()> segmentPlayed, int sampleRate, int clockRate,
-                      int channels) {
+                      int channels, const std::string& device) {
   Close();
   if (sampleRate <= 0 || clockRate <= 0 || channels < 1 || channels > 2) return 0;
   const unsigned bytes = static_cast<unsigned>(sampleRate / clockRate) * 2 * channels;
@@ -187,7 +189,7 @@ int CSoundClock::Open(std::function<void()> segmentPlayed, int sampleRate, int c
   auto impl = std::make_unique<SoundClockImpl>(std::move(connection), bytes, std::move(segmentPlayed));
   const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<uint32_t>(sampleRate),
                             static_cast<uint8_t>(channels)};
-  if (!impl->Connect(spec)) return 0;
+  if (!impl->Connect(spec, device)) return 0;
   impl_ = std::move(impl);
   segmentBytes_ = bytes;
   return 1;

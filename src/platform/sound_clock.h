@@ -1,5 +1,5 @@
 #pragma once
-// A looping sound buffer of four segments on the default playback device,
+// A looping sound buffer of four segments on a playback device,
 // whose playback is the preview player's clock: each time the device has
 // played one more segment, the owner is told, and the play cursor says
 // which segment plays now. Nothing here sleeps or keeps time of its own;
@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace platform {
 
@@ -32,8 +33,12 @@ class CSoundClock {
   // a second, each segment (sampleRate / clockRate) frames. `segmentPlayed`
   // must only wake whoever waits for it; it also runs once when the device
   // or the server goes away, after which Healthy() is false. 1 on success,
-  // 0 when no sound server or device takes the stream.
-  int Open(std::function<void()> segmentPlayed, int sampleRate, int clockRate, int channels);
+  // 0 when no sound server or device takes the stream. `device` is the
+  // server's name of the playback device, empty for its default; a named
+  // device is kept: the server never moves the stream elsewhere (into a
+  // device that is being recorded, say) and it ends with its device.
+  int Open(std::function<void()> segmentPlayed, int sampleRate, int clockRate, int channels,
+           const std::string& device = {});
   // Plays from the buffer's start, looping; the buffer starts silent.
   int Start();
   // Where the device plays now, in bytes from the buffer's start.

@@ -17,7 +17,11 @@ struct Collected {
 }  // namespace
 
 SoundServer::SoundServer(std::unique_ptr<Connection> c) : connection_(std::move(c)) {}
-SoundServer::~SoundServer() = default;
+
+SoundServer::~SoundServer() {
+  // No call of changed_ after this: the connection goes first.
+  connection_.reset();
+}
 
 std::unique_ptr<SoundServer> SoundServer::Connect(const char* clientName) {
   auto c = Connection::Open(clientName);
@@ -28,6 +32,33 @@ std::unique_ptr<SoundServer> SoundServer::Connect(const char* clientName) {
 bool SoundServer::Alive() const {
   Connection::Lock lock(*connection_);
   return connection_->Alive();
+}
+
+bool SoundServer::Subscribe(std::function<void()> changed) {
+  Connection::Lock lock(*connection_);
+  changed_ = std::move(changed);
+  pa_context_set_subscribe_callback(
+      connection_->context(),
+      [](pa_context*, pa_subscription_event_type_t, std::uint32_t, void* self) {
+        static_cast<SoundServer*>(self)->changed_();
+      },
+      this);
+  // Losing the server is a change too; the connection's waiters still wake.
+  pa_context_set_state_callback(
+      connection_->context(),
+      [](pa_context*, void* self) {
+        auto* me = static_cast<SoundServer*>(self);
+        Connection::Wake(me->connection_.get());
+        me->changed_();
+      },
+      this);
+  Connection::Outcome outcome{connection_.get()};
+  const auto mask = static_cast<pa_subscription_mask_t>(
+      PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_MODULE |
+      PA_SUBSCRIPTION_MASK_SERVER);
+  return connection_->Finish(
+      pa_context_subscribe(connection_->context(), mask, Connection::Outcome::OfContext, &outcome),
+      outcome);
 }
 
 std::optional<std::string> SoundServer::DefaultSink() {

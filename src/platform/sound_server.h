@@ -3,6 +3,7 @@
 // devices by name and description, and loadable modules. One connection
 // serves a series of calls from one thread.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,6 +39,12 @@ class SoundServer {
 
   bool Alive() const;
 
+  // From now on `changed` runs whenever a device, a module or the server's
+  // defaults change, and once when the connection is lost. It runs on the
+  // connection's event thread and must only wake whoever reacts: nothing
+  // here may be called from it. False when the server refused.
+  bool Subscribe(std::function<void()> changed);
+
   // Server names of the default devices; empty when the query fails.
   std::optional<std::string> DefaultSink();
   std::optional<std::string> DefaultSource();
@@ -58,6 +65,7 @@ class SoundServer {
  private:
   explicit SoundServer(std::unique_ptr<pulse::Connection> c);
   std::unique_ptr<pulse::Connection> connection_;
+  std::function<void()> changed_;  // set once, before the server may call it
 };
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include "audio/device_routing.h"
 #include "platform/sound_clock.h"
 #include "support/log_file.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -40,12 +41,13 @@ TEST(SoundFailureLog, AMissingDeviceIsToldOnceHoweverOftenItIsLookedFor) {
 
 TEST(SoundFailureLog, RoutingAndThePreviewClockSayWhyTheyFailed) {
   LogToTempFile log;
-  // The private server has no loopback, and nothing was saved to put back.
-  audio::DefaultDevices devices;
-  EXPECT_FALSE(devices.RouteToVirtualDevice());
-  EXPECT_FALSE(devices.Restore());
-  EXPECT_EQ(log.Count("no loopback device"), 1) << log.Text();
-  EXPECT_EQ(log.Count("default playback device could not be put back"), 1) << log.Text();
+  // No engine program where it is looked for: nothing routes the call.
+  TempDir empty;
+  audio::AudioEngine engine;
+  EXPECT_FALSE(engine.Start(empty.path(), {std::chrono::milliseconds(10), 1,
+                                           std::chrono::milliseconds(10)}));
+  EXPECT_EQ(log.Count("the audio engine " + (empty / "audiotrans") + " could not be started"), 1)
+      << log.Text();
 
   const char* server = std::getenv("PULSE_SERVER");
   const std::optional<std::string> saved = server ? std::optional<std::string>(server) : std::nullopt;

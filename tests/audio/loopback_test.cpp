@@ -51,14 +51,17 @@ class EngineFixture : public ::testing::Test {
 
 using AudioEngineTest = EngineFixture;
 
-TEST_F(AudioEngineTest, ProvidesBothSidesWithoutTouchingTheDefaults) {
+TEST_F(AudioEngineTest, ProvidesBothSidesRoutesPlaybackAndLeavesTheRecordDevice) {
   EXPECT_TRUE(platform::NamedMutex::IsHeld(kEngineTitle));
   EXPECT_NE(platform::FindTopLevelWindow(kEngineWindowClass, kEngineTitle), 0u);
   auto server = Server();
   EXPECT_EQ(CountNamed(server->Sinks(), "Speaker (Plovander Loopline)"), 1);
   EXPECT_EQ(CountNamed(server->Sources(), "Plovander Loopline"), 1);
+  // Ready means routed: what plays by default is recorded, and heard on
+  // the speakers that were the default before.
+  EXPECT_EQ(server->DefaultSink().value_or(""), "plovander_loopline");
+  EXPECT_EQ(ListeningDevice(), "speakers");
   EXPECT_EQ(server->DefaultSource().value_or(""), "microphone");
-  EXPECT_EQ(server->DefaultSink().value_or(""), "speakers");
   // The near side still records the microphone, the far side the loopback.
   auto inputs = platform::ListWaveInputs();
   ASSERT_FALSE(inputs.empty());
@@ -96,6 +99,8 @@ TEST_F(AudioEngineTest, WindowQuitEndsTheEngineAndRemovesTheDevice) {
   ASSERT_TRUE(AudioEngine::Stop(0x1234));
   ASSERT_TRUE(engine_.WaitEnded(3s));
   auto server = Server();
+  EXPECT_EQ(server->DefaultSink().value_or(""), "speakers");
+  EXPECT_EQ(server->DefaultSource().value_or(""), "microphone");
   EXPECT_EQ(CountNamed(server->Sinks(), "Speaker (Plovander Loopline)"), 0);
   EXPECT_EQ(CountNamed(server->Sources(), "Plovander Loopline"), 0);
   EXPECT_FALSE(platform::NamedMutex::IsHeld(kEngineTitle));
@@ -107,22 +112,6 @@ TEST_F(AudioEngineTest, WindowQuitEndsTheEngineAndRemovesTheDevice) {
   WaveStream remote(500);
   EXPECT_FALSE(remote.OpenInput(missing.c_str()));
   EXPECT_FALSE(remote.inputOpen());
-}
-
-TEST_F(AudioEngineTest, DefaultPlaybackIsRoutedToTheLoopbackAndRestored) {
-  auto server = Server();
-  DefaultDevices defaults;
-  ASSERT_TRUE(defaults.Save());
-  EXPECT_EQ(defaults.savedPlayback(), "speakers");
-  EXPECT_EQ(defaults.savedRecord(), "microphone");
-  ASSERT_TRUE(defaults.RouteToVirtualDevice());
-  EXPECT_EQ(server->DefaultSink().value_or(""), "plovander_loopline");
-  EXPECT_EQ(server->DefaultSource().value_or(""), "microphone");
-  // Someone changes the record device meanwhile; both come back.
-  ASSERT_TRUE(server->SetDefaultSource("plovander_loopline_capture"));
-  ASSERT_TRUE(defaults.Restore());
-  EXPECT_EQ(server->DefaultSink().value_or(""), "speakers");
-  EXPECT_EQ(server->DefaultSource().value_or(""), "microphone");
 }
 
 TEST_F(AudioEngineTest, ToneIntoTheSpeakerSideIsReadBackFromTheCaptureSide) {
@@ -182,16 +171,12 @@ TEST(AudioEngineFaults, NoEngineProgramOrNoServerIsNotReady) {
   AudioEngine engine;
   TempDir empty;
   EXPECT_FALSE(engine.Start(empty.path(), kQuick));  // nothing to start
-  DefaultDevices defaults;
-  EXPECT_FALSE(defaults.RouteToVirtualDevice());  // no loopback to route to
   const std::string saved = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
   setenv("PULSE_SERVER", "unix:/nonexistent/murmurant/native", 1);
   const auto started = std::chrono::steady_clock::now();
   EXPECT_FALSE(engine.Start(MURMURANT_BIN_DIR, kQuick));
   // The engine gave up at once instead of leaving the caller to wait 7 s.
   EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
-  EXPECT_FALSE(defaults.Save());
-  EXPECT_FALSE(defaults.Restore());
   setenv("PULSE_SERVER", saved.c_str(), 1);
   EXPECT_FALSE(platform::NamedMutex::IsHeld(kEngineTitle));
 }
