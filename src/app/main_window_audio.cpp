@@ -8,11 +8,9 @@
 // recording looks for it. Nothing here waits for it; what it reports comes
 // back to this window as events.
 void MainWindow::StartAudioEngine() {
-  audio::EngineKeeper::Events events;
-  events.lost = [this](const std::string& why) {
+  audioEngine_.Launch(folders_.programFolder, [this](const std::string& why) {
     CallAfter([this, why] { OnAudioEngineLost(why); });
-  };
-  audioEngine_.Launch(folders_.programFolder, std::move(events));
+  });
 }
 
 // The engine was killed or crashed: the keeper has given the user's sound

@@ -12,7 +12,11 @@
 
 bool RecorderApp::OnInit() {
   instance_ = platform::NamedMutex::Acquire(kInstanceMutex);
-  if (!instance_) return false;  // another recorder runs: end silently
+  if (!instance_) {
+    // The running one keeps its window, its engine and the sound routing.
+    base::Log(base::Level::kInfo, "start", "another Murmurant is running; this one ends");
+    return false;
+  }
 
   // Nothing at start may pop up an error window; failures are ignored by design.
   wxLog::SetActiveTarget(new wxLogStderr);

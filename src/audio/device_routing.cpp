@@ -136,14 +136,14 @@ bool AudioEngine::WaitEnded(std::chrono::milliseconds timeout) {
 
 EngineKeeper::~EngineKeeper() { Stop(0); }
 
-void EngineKeeper::Launch(std::string programFolder, Events events, EngineTiming timing) {
+void EngineKeeper::Launch(std::string programFolder, Lost lost, EngineTiming timing) {
   if (thread_.joinable()) return;
-  thread_ = std::jthread([this, folder = std::move(programFolder), events = std::move(events),
+  thread_ = std::jthread([this, folder = std::move(programFolder), lost = std::move(lost),
                           timing](std::stop_token stop) {
     // Nothing may leave the thread: a failure here costs the far side of
     // calls, never the program.
     try {
-      Run(stop, folder, events, timing);
+      Run(stop, folder, lost, timing);
     } catch (const std::exception& e) {
       Failed(std::string("the audio engine's keeper failed: ") + e.what());
     }
@@ -159,24 +159,14 @@ void EngineKeeper::Stop(platform::WindowId mainWindow, std::chrono::milliseconds
   thread_ = {};
 }
 
-std::optional<pid_t> EngineKeeper::pid() const {
-  const pid_t pid = running_;
-  return pid > 0 ? std::optional(pid) : std::nullopt;
-}
-
-void EngineKeeper::Run(std::stop_token stop, const std::string& folder, const Events& events,
+void EngineKeeper::Run(std::stop_token stop, const std::string& folder, const Lost& lost,
                        const EngineTiming& timing) {
   AudioEngine engine;
-  const bool ready = engine.Start(folder, timing, stop);
-  if (stop.stop_requested()) return;
-  if (events.started) events.started(ready);
-  if (!ready || !engine.pid()) return;
-  running_ = *engine.pid();
-  Watch(stop, *engine.pid(), events);
-  running_ = 0;
+  if (!engine.Start(folder, timing, stop) || !engine.pid()) return;
+  Watch(stop, *engine.pid(), lost);
 }
 
-void EngineKeeper::Watch(std::stop_token stop, pid_t child, const Events& events) {
+void EngineKeeper::Watch(std::stop_token stop, pid_t child, const Lost& lost) {
   const auto watch = platform::ProcessWatch::Open(child);
   const platform::UniqueFd wake(eventfd(0, EFD_CLOEXEC));
   if (!watch || !wake) return;
@@ -198,7 +188,7 @@ void EngineKeeper::Watch(std::stop_token stop, pid_t child, const Events& events
       why += "; no sound server to give the sound back to";
     }
     Failed(why);
-    if (events.lost) events.lost(why);
+    if (lost) lost(why);
     return;
   }
   // The owner closes: the engine gives the sound system back itself.

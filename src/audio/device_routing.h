@@ -71,34 +71,29 @@ class AudioEngine {
 // the sound system is then given back from here and the owner is told.
 class EngineKeeper {
  public:
-  // Both run on the keeper's thread: hand them on, touch no window there.
-  struct Events {
-    std::function<void(bool ready)> started;
-    std::function<void(const std::string& why)> lost;
-  };
+  // Runs on the keeper's thread: hand it on, touch no window there.
+  using Lost = std::function<void(const std::string& why)>;
 
   EngineKeeper() = default;
   ~EngineKeeper();  // stops
   EngineKeeper(const EngineKeeper&) = delete;
   EngineKeeper& operator=(const EngineKeeper&) = delete;
 
-  // Owner's thread, once.
-  void Launch(std::string programFolder, Events events, EngineTiming timing = {});
+  // Owner's thread, once. `lost` is told when the engine has ended on its
+  // own and the sound system was given back.
+  void Launch(std::string programFolder, Lost lost, EngineTiming timing = {});
   // Owner's thread: asks the engine to end (WM_QUIT, wParam = `mainWindow`)
   // and waits up to `grace` for it to give the sound system back; one that
   // does not end by then is killed and the sound system given back here. A
   // start under way is cut short. Returns once the keeper's thread is gone.
   void Stop(platform::WindowId mainWindow,
             std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
-  // The engine's process while it runs (for tests that end it the hard way).
-  std::optional<pid_t> pid() const;
 
  private:
-  void Run(std::stop_token stop, const std::string& folder, const Events& events,
+  void Run(std::stop_token stop, const std::string& folder, const Lost& lost,
            const EngineTiming& timing);
-  void Watch(std::stop_token stop, pid_t child, const Events& events);
+  void Watch(std::stop_token stop, pid_t child, const Lost& lost);
 
-  std::atomic<pid_t> running_{0};
   std::atomic<platform::WindowId> quitWParam_{0};
   std::atomic<std::chrono::milliseconds::rep> graceMs_{2000};
   std::jthread thread_;  // last: it uses everything above

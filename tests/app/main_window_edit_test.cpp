@@ -56,27 +56,6 @@ class EditToolsTest : public MainWindowFixture {
     PumpFor(200);
   }
 
-  // From the input thread: clicks at `at` in the dialog titled `title` until
-  // the dialog has gone. False when it never appeared or never went.
-  static bool ClickUntilClosed(const std::string& title, wxPoint at) {
-    auto dialog = xtest::WaitForWindow(title, 8000);
-    if (!dialog) return false;
-    for (int attempt = 0; attempt < 40; ++attempt) {
-      xtest::MovePointer(dialog->x + at.x, dialog->y + at.y);
-      std::this_thread::sleep_for(std::chrono::milliseconds(60));
-      xtest::PressButton(1, true);
-      std::this_thread::sleep_for(std::chrono::milliseconds(40));
-      xtest::PressButton(1, false);
-      // Gone within a moment, or the click was early (closing still locked).
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-      while (std::chrono::steady_clock::now() < deadline) {
-        if (xtest::FindWindowsByTitle(title).empty()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
-    }
-    return false;
-  }
-
   bool PreviewShowsAPicture() {
     auto screen = xtest::ReadBmp(folders_.skinFolder + "screen_normal.bmp");
     const wxPoint at = window_->ClientToScreen(wxPoint(534, 145));

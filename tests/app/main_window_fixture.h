@@ -90,6 +90,27 @@ class MainWindowFixture : public ::testing::Test {
     PumpFor(200);
   }
 
+  // From the input thread: clicks at `at` in the dialog titled `title` until
+  // the dialog has gone. False when it never appeared or never went.
+  static bool ClickUntilClosed(const std::string& title, wxPoint at) {
+    auto dialog = xtest::WaitForWindow(title, 8000);
+    if (!dialog) return false;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+      xtest::MovePointer(dialog->x + at.x, dialog->y + at.y);
+      std::this_thread::sleep_for(std::chrono::milliseconds(60));
+      xtest::PressButton(1, true);
+      std::this_thread::sleep_for(std::chrono::milliseconds(40));
+      xtest::PressButton(1, false);
+      // Gone within a moment, or the click was early (closing still locked).
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+      while (std::chrono::steady_clock::now() < deadline) {
+        if (xtest::FindWindowsByTitle(title).empty()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    }
+    return false;
+  }
+
   TempDir dir_;
   AppFolders folders_;
   MainWindow* window_ = nullptr;

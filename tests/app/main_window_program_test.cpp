@@ -55,13 +55,14 @@ TEST(MainWindowProgram, ShowsOneSkinnedWindowAtTheOriginAndRefusesASecondInstanc
   EXPECT_TRUE(fs::is_directory(box.dir / "home/PlovanderOutput/Snapshot"));
   EXPECT_TRUE(fs::is_directory(box.dir / "home/.local/share/Plovander/cache"));
 
-  ChildProgram second({kProgram}, box.env());
+  ChildProgram second({kProgram}, box.env(), box.dir / "second.log");
   ASSERT_TRUE(second.started());
   // A deadline, not a wait: a sanitized build on a busy machine takes
   // seconds just to start the toolkit and to check for leaks at exit.
   auto status = second.WaitExit(15000);
   ASSERT_TRUE(status) << "second instance did not end";
   EXPECT_TRUE(WIFEXITED(*status));
+  EXPECT_NE(ReadFile(box.dir / "second.log").find("another Murmurant is running"), std::string::npos);
   EXPECT_TRUE(first.running());
   EXPECT_EQ(xtest::FindWindowsByTitle("Murmurant").size(), 1u);
 }

@@ -181,6 +181,49 @@ TEST(AudioEngineFaults, NoEngineProgramOrNoServerIsNotReady) {
   EXPECT_FALSE(platform::NamedMutex::IsHeld(kEngineTitle));
 }
 
+// A sound server of the test's own, restarted under a running engine: the
+// engine waits for it, makes its loopback there again and routes playback.
+TEST(AudioEngineFaults, ASoundServerRestartedUnderTheEngineIsRoutedAgain) {
+  TempDir dir;
+  WriteFile(dir / "default.pa",
+            "load-module module-native-protocol-unix socket=" + (dir / "native") + "\n"
+            "load-module module-null-sink sink_name=speakers sink_properties=device.description=Speakers\n"
+            "set-default-sink speakers\n");
+  platform::SpawnOptions options;
+  options.searchPath = true;
+  options.outputFile = dir / "pulse.out";
+  options.extraEnv = {"PULSE_RUNTIME_PATH=" + (dir / "run"), "PULSE_STATE_PATH=" + (dir / "state")};
+  const std::vector<std::string> daemon = {"pulseaudio", "-n", "-F", dir / "default.pa",
+                                           "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no"};
+  const std::string harnessServer = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
+  setenv("PULSE_SERVER", ("unix:" + (dir / "native")).c_str(), 1);
+  auto connected = [](const std::string& sink) {
+    auto s = platform::SoundServer::Connect("restart test");
+    return s && s->DefaultSink().value_or("") == sink;
+  };
+  auto until = [](auto condition) {
+    for (int i = 0; i < 200 && !condition(); ++i) std::this_thread::sleep_for(50ms);
+    return condition();
+  };
+
+  auto first = platform::Spawn(daemon, options);
+  ASSERT_TRUE(first && until([&] { return connected("speakers"); }));
+  AudioEngine engine;
+  EXPECT_TRUE(engine.Start(MURMURANT_BIN_DIR, kQuick));
+  EXPECT_TRUE(connected("plovander_loopline"));
+  platform::EndChild(*first, 2s);
+  auto second = platform::Spawn(daemon, options);
+  ASSERT_TRUE(second);
+  EXPECT_TRUE(until([&] { return connected("plovander_loopline"); }))
+      << "the engine did not come back with the server";
+  EXPECT_EQ(ListeningDevice(), "speakers");
+  EXPECT_TRUE(AudioEngine::Stop(0));
+  EXPECT_TRUE(engine.WaitEnded(3s)) << "the engine did not end";
+  EXPECT_TRUE(connected("speakers"));
+  platform::EndChild(*second, 2s);
+  setenv("PULSE_SERVER", harnessServer.c_str(), 1);
+}
+
 TEST(WaveStreamFaults, CaptureDeviceRemovedWhileTheStreamRuns) {
   auto server = Server();
   auto sinkModule = server->LoadModule(

@@ -24,6 +24,7 @@ namespace {
 const std::string kBin = MURMURANT_BIN_DIR;
 // The near side speaks a tone the far side's voice and beeps do not hold.
 constexpr double kNearHz = 3000;
+constexpr double kFarHz = 700;
 // Where the double's window is.
 constexpr const char* kClientGeometry = "402x302+600+200";
 // What "record fixed" records without a call client: 320 x 240 at (100, 100).
@@ -295,23 +296,29 @@ TEST_F(Faults, RecordPressedTwentyTimesThenTheLoopbackRemovedKeepsOneRecordingIn
   ASSERT_TRUE(e2e::WaitFor([] { return e2e::Viewable("Stop Record"); }, 5000));
   xtest::MovePointer(1200, 1000);
   std::this_thread::sleep_for(1500ms);
-  // The loopback goes (its engine's device unloaded under it).
-  ASSERT_EQ(std::system("for m in $(pactl list short modules | awk '/plovander_loopline/ {print $1}' "
-                        "| sort -rn); do pactl unload-module $m; done"),
-            0);
-  ASSERT_FALSE(e2e::LoopbackSinkExists());
+  // The loopback goes (its device unloaded by hand; what hangs off it goes
+  // with it). The engine makes it again and the far side comes back.
+  std::system("for m in $(pactl list short modules | awk '/plovander_loopline/ {print $1}' "
+              "| sort -rn); do pactl unload-module $m 2>/dev/null; done");
+  ASSERT_TRUE(e2e::WaitFor([] { return e2e::LoopbackSinkExists(); }, 3000))
+      << "the loopback was not made again";
+  soundtest::Player far("plovander_loopline", soundtest::Tone(4, kFarHz, kFarHz));
   std::this_thread::sleep_for(2500ms);
   ASSERT_TRUE(RecorderRunning());
   xtest::Key("F9");
   auto recording = e2e::WaitForFinishedRecording(box_, 8000);
   ASSERT_TRUE(recording) << "no finished recording";
   EXPECT_EQ(box_.Recordings().size(), 1u);
-  // The far side is silence from then on; the near side keeps its place and
-  // the sound its length.
-  e2e::ExpectPlayableInStep(*recording, 4.0, "without the loopback");
+  // Both sides keep their place and the sound its length, and the far side
+  // is recorded again once its device is back.
+  e2e::ExpectPlayableInStep(*recording, 4.0, "the loopback removed and made again");
   const auto* pcm = reinterpret_cast<const std::uint8_t*>(recording->contents.samples.data());
   const size_t bytes = recording->contents.samples.size() * 2;
   const size_t lastSecond = std::min<size_t>(bytes, 48000 * 4);
   EXPECT_GT(soundtest::Energy(pcm + bytes - lastSecond, lastSecond, 1, kNearHz), 1e5);
+  EXPECT_GT(soundtest::Energy(pcm + bytes - lastSecond, lastSecond, 0, kFarHz), 1e5)
+      << "the far side did not come back";
+  EXPECT_NE(ReadFile(box_.dir / "murmurant.log").find("the loopback device was removed"),
+            std::string::npos);
   EXPECT_TRUE(RecorderRunning());
 }

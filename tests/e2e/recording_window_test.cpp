@@ -6,10 +6,15 @@
 #include <filesystem>
 #include <regex>
 
+#include <signal.h>
+
 #include "app/main_window.h"
 #include "audio/sound_test_support.h"
 #include "avi_check.h"
 #include "app/media_list.h"
+#include "audio/device_routing.h"
+#include "platform/sound_server.h"
+#include "support/log_file.h"
 #include "recording/recording_controller.h"
 #include "support/temp_dir.h"
 #include "support/wx_env.h"
@@ -134,6 +139,50 @@ TEST(RecordingWindow, AStalledWindowLosesNoSound) {
     if (std::sqrt(sum / window20ms) < 2000) ++silent;
   }
   EXPECT_EQ(silent, 0) << "20 ms stretches without the far side's tone";
+}
+
+// The audio engine killed in the middle of a recording: the window says so,
+// the user's sound comes back at once, and the recording goes on with its
+// picture.
+TEST(RecordingWindow, AKilledEngineIsToldAndTheSoundIsGivenBackWhileTheRecordingGoesOn) {
+  LogToTempFile log;
+  TempDir dir;
+  auto server = platform::SoundServer::Connect("recording window test");
+  ASSERT_TRUE(server);
+  auto* window = ShowRecorder(dir);
+  ASSERT_TRUE(PumpUntil([&] {
+    return server->DefaultSink().value_or("") == "plovander_loopline" && !audio::RunningEngines().empty();
+  }, 15000)) << "the engine never routed playback";
+  ASSERT_TRUE(ClickRecordFixed(window));
+  PumpFor(1000);
+
+  const pid_t engine = audio::RunningEngines().front();
+  kill(engine, SIGKILL);
+  const auto killed = std::chrono::steady_clock::now();
+  ASSERT_TRUE(PumpUntil([&] {
+    return window->statusText() == "Audio engine stopped" &&
+           server->DefaultSink().value_or("") == "speakers" &&
+           std::system("pactl list short modules | grep -q plovander_loopline") != 0;
+  }, 5000)) << "status \"" << window->statusText().utf8_string() << "\", default playback "
+            << server->DefaultSink().value_or("?");
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - killed).count();
+  std::printf("the engine's death told and the sound given back %.0f ms after the kill\n", ms);
+  EXPECT_LE(ms, 2000);
+  EXPECT_EQ(server->DefaultSource().value_or(""), "microphone");
+  EXPECT_EQ(log.Count("the audio engine ended on its own"), 1) << log.Text();
+
+  // The recording goes on: more pictures come after the engine went.
+  PumpFor(1500);
+  EXPECT_TRUE(window->recorder()->recording());
+  xtest::Key("F9");
+  ASSERT_TRUE(PumpUntil([&] { return window->mediaList()->model().items().size() == 1; }, 5000));
+  const std::string path = window->mediaList()->model().items()[0].fullPath;
+  window->Close();
+  PumpFor(500);
+  const auto c = avicheck::Read(path);
+  ASSERT_TRUE(c.opened) << path;
+  EXPECT_GE((c.lastVideoPts + 1) / 25.0, 2.0);
+  EXPECT_EQ(c.decodeErrors, 0);
 }
 
 int main(int argc, char** argv) {

@@ -65,14 +65,14 @@ xtest::Image TestWindow::Pixels() const {
   return Read(connection_->display, window_, width_, height_);
 }
 
-MonitorRecording::MonitorRecording() {
-  thread_ = std::thread([this] {
+MonitorRecording::MonitorRecording(std::string device) {
+  thread_ = std::thread([this, device = std::move(device)] {
     const pa_sample_spec spec{PA_SAMPLE_S16LE, 48'000, 2};
     constexpr uint32_t kBlockBytes = 480 * 4;  // 10 ms: each arrival tells the time closely
     pa_buffer_attr attr{static_cast<uint32_t>(-1), static_cast<uint32_t>(-1),
                         static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), kBlockBytes};
     int error = 0;
-    pa_simple* s = pa_simple_new(nullptr, "playback test", PA_STREAM_RECORD, "@DEFAULT_MONITOR@",
+    pa_simple* s = pa_simple_new(nullptr, "playback test", PA_STREAM_RECORD, device.c_str(),
                                  "monitor", &spec, nullptr, &attr, &error);
     if (!s) return;
     ok_ = true;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -36,11 +37,12 @@ class TestWindow {
   int width_, height_;
 };
 
-// Records the default playback device's monitor, 48 kHz 16-bit stereo,
-// from construction until Stop().
+// Records a capture device (by default the default playback device's
+// monitor; "speakers.monitor" is what the harness's speakers play), 48 kHz
+// 16-bit stereo, from construction until Stop().
 class MonitorRecording {
  public:
-  MonitorRecording();
+  explicit MonitorRecording(std::string device = "@DEFAULT_MONITOR@");
   ~MonitorRecording();
   void Stop();
   bool ok() const { return ok_; }
