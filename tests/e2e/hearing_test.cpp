@@ -203,4 +203,16 @@ TEST_F(Hearing, TheCallFollowsTheSpeakersTheUserPicksAndComesBackWhenTheyGo) {
   EXPECT_EQ(LogCount("the call is heard on \"Headphones\""), 1);
   EXPECT_EQ(LogCount("the call is heard on \"Speakers\" while"), 1);
   EXPECT_TRUE(recorder_->running());
+
+  // Plugged in again: heard there again; and at the end they are the
+  // default the user gets back, not the speakers of the start.
+  const auto again = server_->LoadModule(
+      "module-null-sink",
+      "sink_name=headphones rate=44100 channels=1 sink_properties=device.description=Headphones");
+  ASSERT_TRUE(again);
+  EXPECT_TRUE(e2e::WaitFor([&] { return LogCount("the call is heard on \"Headphones\"") == 2; }, 5000));
+  recorder_->Stop();
+  EXPECT_EQ(server_->DefaultSink().value_or(""), "headphones");
+  EXPECT_FALSE(e2e::LoopbackSinkExists());
+  server_->UnloadModule(*again);
 }
