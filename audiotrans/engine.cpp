@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -100,7 +101,7 @@ void Engine::Apply(const audio::ServerView& view, const audio::RouteSteps& steps
   if (steps.remakeLoopback) {
     keeper_.reset();
     audio::RemoveLoopback(*server_);
-    if (!audio::MakeLoopback(*server_)) {
+    if (!audio::MakeLoopback(*server_) || !AwaitLoopbackDevices()) {
       Refusals().Log(base::Level::kWarning, "the sound server refused the loopback device");
       return;
     }
@@ -116,6 +117,28 @@ void Engine::Apply(const audio::ServerView& view, const audio::RouteSteps& steps
   if (steps.forwardTo && !audio::LoadForward(*server_, *steps.forwardTo))
     Refusals().Log(base::Level::kWarning,
                    "the sound server refused to forward the call to " + *steps.forwardTo);
+}
+
+bool Engine::AwaitLoopbackDevices() {
+  // PipeWire's layer answers the module's load before its devices exist;
+  // setting a default or listening to them then fails. Their arrival is
+  // an event like any other.
+  auto listed = [this] {
+    bool sink = false, source = false;
+    for (const auto& d : server_->Sinks()) sink |= d.name == audio::kLoopbackSinkName;
+    for (const auto& d : server_->Sources()) source |= d.name == audio::kLoopbackSourceName;
+    return sink && source;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!listed()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd wake{wake_.get(), POLLIN, 0};
+    if (left.count() <= 0 || !Alive() || poll(&wake, 1, static_cast<int>(left.count())) <= 0)
+      return listed();
+    DrainWake();
+  }
+  return true;
 }
 
 void Engine::KeepLoopbackPrompt() {

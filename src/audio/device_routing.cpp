@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -162,12 +161,12 @@ void EngineKeeper::Stop(platform::WindowId mainWindow, std::chrono::milliseconds
 void EngineKeeper::Run(std::stop_token stop, const std::string& folder, const Lost& lost,
                        const EngineTiming& timing) {
   AudioEngine engine;
-  if (!engine.Start(folder, timing, stop) || !engine.pid()) return;
-  Watch(stop, *engine.pid(), lost);
+  if (engine.Start(folder, timing, stop)) Watch(stop, engine, lost);
 }
 
-void EngineKeeper::Watch(std::stop_token stop, pid_t child, const Lost& lost) {
-  const auto watch = platform::ProcessWatch::Open(child);
+void EngineKeeper::Watch(std::stop_token stop, AudioEngine& engine, const Lost& lost) {
+  const auto child = engine.pid();
+  const auto watch = platform::ProcessWatch::Open(child.value_or(0));
   const platform::UniqueFd wake(eventfd(0, EFD_CLOEXEC));
   if (!watch || !wake) return;
   std::stop_callback onStop(stop, [&wake] {
@@ -178,7 +177,7 @@ void EngineKeeper::Watch(std::stop_token stop, pid_t child, const Lost& lost) {
   while (poll(fds, 2, -1) < 0 && errno == EINTR) {
   }
   if (fds[0].revents & POLLIN) {
-    waitpid(child, nullptr, 0);
+    engine.WaitEnded(std::chrono::milliseconds(1000));
     // Killed or crashed: the loopback and the routing are left as they were.
     std::string why = "the audio engine ended on its own";
     if (auto server = platform::SoundServer::Connect("Murmurant routing")) {
@@ -195,12 +194,12 @@ void EngineKeeper::Watch(std::stop_token stop, pid_t child, const Lost& lost) {
   AudioEngine::Stop(quitWParam_);
   if (!watch->Ended(std::chrono::milliseconds(graceMs_.load()))) {
     Failed("the audio engine did not end when asked; it was killed");
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    kill(*child, SIGKILL);
+    engine.WaitEnded(std::chrono::milliseconds(1000));
     if (auto server = platform::SoundServer::Connect("Murmurant routing")) GiveBackSoundSystem(*server);
     return;
   }
-  waitpid(child, nullptr, 0);
+  engine.WaitEnded(std::chrono::milliseconds(1000));
 }
 
 namespace {

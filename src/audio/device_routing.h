@@ -92,7 +92,7 @@ class EngineKeeper {
  private:
   void Run(std::stop_token stop, const std::string& folder, const Lost& lost,
            const EngineTiming& timing);
-  void Watch(std::stop_token stop, pid_t child, const Lost& lost);
+  void Watch(std::stop_token stop, AudioEngine& engine, const Lost& lost);
 
   std::atomic<platform::WindowId> quitWParam_{0};
   std::atomic<std::chrono::milliseconds::rep> graceMs_{2000};

@@ -99,7 +99,12 @@ bool SoundClockImpl::Connect(const pa_sample_spec& spec, const std::string& devi
   pa_buffer_attr attr;
   std::memset(&attr, 0xff, sizeof attr);
   attr.tlength = segmentBytes_ * QueuedSegments();
-  attr.minreq = segmentBytes_;  // the server asks again after each segment
+  // Asked after each half segment: a whole one is handed over at every
+  // second request. PipeWire's PulseAudio layer keeps three times the
+  // request size queued at the least, which at a whole segment would be
+  // three segments, each heard a tick later than handed over for.
+  const auto frame = static_cast<uint32_t>(pa_frame_size(&spec));
+  attr.minreq = segmentBytes_ / 2 / frame * frame;
   attr.prebuf = segmentBytes_;
   auto flags = static_cast<pa_stream_flags_t>(
       PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);

@@ -296,10 +296,11 @@ TEST_F(Faults, RecordPressedTwentyTimesThenTheLoopbackRemovedKeepsOneRecordingIn
   ASSERT_TRUE(e2e::WaitFor([] { return e2e::Viewable("Stop Record"); }, 5000));
   xtest::MovePointer(1200, 1000);
   std::this_thread::sleep_for(1500ms);
-  // The loopback goes (its device unloaded by hand; what hangs off it goes
-  // with it). The engine makes it again and the far side comes back.
-  std::system("for m in $(pactl list short modules | awk '/plovander_loopline/ {print $1}' "
-              "| sort -rn); do pactl unload-module $m 2>/dev/null; done");
+  // The loopback goes (its playback side unloaded by hand; what hangs off it
+  // goes with it). The engine makes it again and the far side comes back.
+  ASSERT_EQ(std::system("pactl unload-module $(pactl list short modules | "
+                        "awk '/module-null-sink.*sink_name=plovander_loopline/ {print $1}')"),
+            0);
   ASSERT_TRUE(e2e::WaitFor([] { return e2e::LoopbackSinkExists(); }, 3000))
       << "the loopback was not made again";
   soundtest::Player far("plovander_loopline", soundtest::Tone(4, kFarHz, kFarHz));

@@ -37,12 +37,13 @@ class TestWindow {
   int width_, height_;
 };
 
-// Records a capture device (by default the default playback device's
-// monitor; "speakers.monitor" is what the harness's speakers play), 48 kHz
-// 16-bit stereo, from construction until Stop().
+// Records a capture device (by default what the harness's speakers play),
+// 48 kHz 16-bit stereo, from construction until Stop(). Named, not "the
+// default device's monitor": with the loopback routed that is not what the
+// user hears, and PipeWire takes that name for the default record device.
 class MonitorRecording {
  public:
-  explicit MonitorRecording(std::string device = "@DEFAULT_MONITOR@");
+  explicit MonitorRecording(std::string device = "speakers.monitor");
   ~MonitorRecording();
   void Stop();
   bool ok() const { return ok_; }
