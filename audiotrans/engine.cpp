@@ -101,7 +101,9 @@ void Engine::Apply(const audio::ServerView& view, const audio::RouteSteps& steps
   if (steps.remakeLoopback) {
     keeper_.reset();
     audio::RemoveLoopback(*server_);
-    if (!audio::MakeLoopback(*server_) || !AwaitLoopbackDevices()) {
+    if (!audio::LoadLoopbackSink(*server_) || !AwaitListed(audio::kLoopbackSinkName) ||
+        !audio::LoadLoopbackSource(*server_) || !AwaitListed(audio::kLoopbackSourceName)) {
+      audio::RemoveLoopback(*server_);  // nothing half made is left
       Refusals().Log(base::Level::kWarning, "the sound server refused the loopback device");
       return;
     }
@@ -119,15 +121,14 @@ void Engine::Apply(const audio::ServerView& view, const audio::RouteSteps& steps
                    "the sound server refused to forward the call to " + *steps.forwardTo);
 }
 
-bool Engine::AwaitLoopbackDevices() {
-  // PipeWire's layer answers the module's load before its devices exist;
-  // setting a default or listening to them then fails. Their arrival is
-  // an event like any other.
-  auto listed = [this] {
-    bool sink = false, source = false;
-    for (const auto& d : server_->Sinks()) sink |= d.name == audio::kLoopbackSinkName;
-    for (const auto& d : server_->Sources()) source |= d.name == audio::kLoopbackSourceName;
-    return sink && source;
+bool Engine::AwaitListed(const char* device) {
+  // PipeWire's layer answers a module's load before its device exists;
+  // that device's arrival is an event like any other.
+  auto listed = [&] {
+    for (const auto& list : {server_->Sinks(), server_->Sources()})
+      for (const auto& d : list)
+        if (d.name == device) return true;
+    return false;
   };
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   while (!listed()) {
@@ -145,10 +146,14 @@ void Engine::KeepLoopbackPrompt() {
   // The device answers a recording stream at once, as a real device does,
   // instead of after up to two seconds of rendering in large blocks. A fresh
   // device renders its first two seconds in one block: restarting it once
-  // the keeper listens makes the short blocks count from now.
+  // the keeper listens makes the short blocks count from now. PipeWire runs
+  // its devices on its own short period, and a device restarted there under
+  // streams already playing into it stays silent for them.
   keeper_ = platform::CaptureKeeper::Start(audio::kLoopbackMonitorName);
   if (!keeper_)
     Say(base::Level::kWarning, "could not keep the loopback running");
+  else if (server_->Name().find("PipeWire") != std::string::npos)
+    return;
   else if (!server_->SuspendSink(audio::kLoopbackSinkName, true) ||
            !server_->SuspendSink(audio::kLoopbackSinkName, false))
     Say(base::Level::kWarning, "could not restart the loopback");

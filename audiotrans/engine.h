@@ -44,9 +44,9 @@ class Engine {
   bool Connect();
   std::optional<audio::ServerView> Read();
   void Apply(const audio::ServerView& view, const audio::RouteSteps& steps);
-  // Waits (on the server's events, two seconds at most) until both sides
-  // of a loopback just made are listed.
-  bool AwaitLoopbackDevices();
+  // Waits (on the server's events, two seconds at most) until the device of
+  // a module just loaded is listed.
+  bool AwaitListed(const char* device);
   void KeepLoopbackPrompt();
   void DrainWake() const;
 

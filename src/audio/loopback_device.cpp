@@ -45,21 +45,20 @@ bool IsLoopbackDevice(const std::string& serverName) {
          serverName == kLoopbackMonitorName;
 }
 
-bool MakeLoopback(platform::SoundServer& server) {
-  const auto sink = server.LoadModule(
-      "module-null-sink", std::string("sink_name=") + kLoopbackSinkName +
-                              " rate=48000 channels=2 format=s16le"
-                              " sink_properties='device.description=\"" +
-                              kLoopbackSinkDescription + "\"'");
-  if (!sink) return false;
-  const auto source = server.LoadModule(
-      "module-remap-source", std::string("source_name=") + kLoopbackSourceName +
-                                 " master=" + kLoopbackMonitorName +
-                                 " rate=48000 channels=2 format=s16le"
-                                 " source_properties='device.description=\"" +
-                                 kLoopbackSourceDescription + "\"'");
-  if (!source) server.UnloadModule(*sink);
-  return source.has_value();
+std::optional<std::uint32_t> LoadLoopbackSink(platform::SoundServer& server) {
+  return server.LoadModule("module-null-sink", std::string("sink_name=") + kLoopbackSinkName +
+                                                   " rate=48000 channels=2 format=s16le"
+                                                   " sink_properties='device.description=\"" +
+                                                   kLoopbackSinkDescription + "\"'");
+}
+
+std::optional<std::uint32_t> LoadLoopbackSource(platform::SoundServer& server) {
+  return server.LoadModule("module-remap-source",
+                           std::string("source_name=") + kLoopbackSourceName +
+                               " master=" + kLoopbackMonitorName +
+                               " rate=48000 channels=2 format=s16le"
+                               " source_properties='device.description=\"" +
+                               kLoopbackSourceDescription + "\"'");
 }
 
 std::optional<std::uint32_t> LoadForward(platform::SoundServer& server, const std::string& target) {

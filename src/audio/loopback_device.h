@@ -35,10 +35,14 @@ LoopbackModules FindLoopbackModules(const std::vector<platform::SoundModule>& mo
 // and the playback side's monitor.
 bool IsLoopbackDevice(const std::string& serverName);
 
-// Makes both sides of the loopback. The server may make a new device its
-// default; that is left for the caller to set right. False when it refused
-// either side (nothing of it is left then).
-bool MakeLoopback(platform::SoundServer& server);
+// Make the two sides of the loopback, one module each. The capture side
+// reads the playback side's monitor, which must be listed by then: a server
+// may answer a module's load before its device exists (PipeWire's layer
+// does), and a capture side made too early reads from somewhere else. The
+// server may make a new device its default; that is left for the caller to
+// set right. Empty when the server refused.
+std::optional<std::uint32_t> LoadLoopbackSink(platform::SoundServer& server);
+std::optional<std::uint32_t> LoadLoopbackSource(platform::SoundServer& server);
 
 // Plays the loopback's sound into `target` (never the loopback itself) at
 // the level played, a few tens of milliseconds later. The server keeps the

@@ -128,6 +128,7 @@ std::optional<Defaults> QueryDefaults(const Connection& c) {
       r->ok = true;
       r->result.sink = i->default_sink_name ? i->default_sink_name : "";
       r->result.source = i->default_source_name ? i->default_source_name : "";
+      r->result.serverName = i->server_name ? i->server_name : "";
     }
     Connection::Wake(r->c);
   };

@@ -88,6 +88,7 @@ class Connection {
 struct Defaults {
   std::string sink;
   std::string source;
+  std::string serverName;  // "pulseaudio", "PulseAudio (on PipeWire 0.3.65)", ...
 };
 std::optional<Defaults> QueryDefaults(const Connection& c);
 std::optional<std::vector<SoundDevice>> QuerySinks(const Connection& c);

@@ -73,6 +73,12 @@ std::optional<std::string> SoundServer::DefaultSource() {
   return d ? std::optional(d->source) : std::nullopt;
 }
 
+std::string SoundServer::Name() {
+  Connection::Lock lock(*connection_);
+  auto d = pulse::QueryDefaults(*connection_);
+  return d ? d->serverName : std::string();
+}
+
 bool SoundServer::SetDefaultSink(const std::string& name) {
   Connection::Lock lock(*connection_);
   Connection::Outcome outcome{connection_.get()};
