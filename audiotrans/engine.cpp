@@ -67,11 +67,10 @@ void Engine::DrainWake() const {
 
 std::optional<audio::ServerView> Engine::Read() {
   audio::ServerView view;
-  const auto sink = server_->DefaultSink();
-  const auto source = server_->DefaultSource();
-  if (!sink || !source) return std::nullopt;
-  view.defaultSink = *sink;
-  view.defaultSource = *source;
+  const auto info = server_->Describe();
+  if (!info) return std::nullopt;
+  view.defaultSink = info->defaultSink;
+  view.defaultSource = info->defaultSource;
   view.sinks = server_->Sinks();
   view.sources = server_->Sources();
   view.ours = audio::FindLoopbackModules(server_->Modules());
@@ -152,7 +151,8 @@ void Engine::KeepLoopbackPrompt() {
   keeper_ = platform::CaptureKeeper::Start(audio::kLoopbackMonitorName);
   if (!keeper_)
     Say(base::Level::kWarning, "could not keep the loopback running");
-  else if (server_->Name().find("PipeWire") != std::string::npos)
+  else if (const auto info = server_->Describe();
+           info && info->name.find("PipeWire") != std::string::npos)
     return;
   else if (!server_->SuspendSink(audio::kLoopbackSinkName, true) ||
            !server_->SuspendSink(audio::kLoopbackSinkName, false))

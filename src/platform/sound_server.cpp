@@ -73,10 +73,11 @@ std::optional<std::string> SoundServer::DefaultSource() {
   return d ? std::optional(d->source) : std::nullopt;
 }
 
-std::string SoundServer::Name() {
+std::optional<SoundServer::Info> SoundServer::Describe() {
   Connection::Lock lock(*connection_);
   auto d = pulse::QueryDefaults(*connection_);
-  return d ? d->serverName : std::string();
+  if (!d) return std::nullopt;
+  return Info{d->serverName, d->sink, d->source};
 }
 
 bool SoundServer::SetDefaultSink(const std::string& name) {

@@ -48,9 +48,12 @@ class SoundServer {
   // Server names of the default devices; empty when the query fails.
   std::optional<std::string> DefaultSink();
   std::optional<std::string> DefaultSource();
-  // What the server calls itself ("pulseaudio", or PipeWire's layer naming
-  // PipeWire); empty when the query fails.
-  std::string Name();
+  // The server's name ("pulseaudio", or PipeWire's layer naming PipeWire)
+  // and both defaults in one question; empty when the query fails.
+  struct Info {
+    std::string name, defaultSink, defaultSource;
+  };
+  std::optional<Info> Describe();
   bool SetDefaultSink(const std::string& name);
   bool SetDefaultSource(const std::string& name);
   // Suspends or resumes a playback device; a resumed device starts afresh
