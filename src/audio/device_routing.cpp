@@ -161,7 +161,20 @@ void EngineKeeper::Stop(platform::WindowId mainWindow, std::chrono::milliseconds
 void EngineKeeper::Run(std::stop_token stop, const std::string& folder, const Lost& lost,
                        const EngineTiming& timing) {
   AudioEngine engine;
-  if (engine.Start(folder, timing, stop)) Watch(stop, engine, lost);
+  if (engine.Start(folder, timing, stop)) {
+    Watch(stop, engine, lost);
+    return;
+  }
+  // An engine that ended between routing and reporting ready has left the
+  // loopback as the default like any killed one: give back what it did.
+  if (stop.stop_requested()) return;
+  if (auto server = platform::SoundServer::Connect("Murmurant routing")) {
+    const std::string done = GiveBackSoundSystem(*server);
+    if (done.empty()) return;
+    const std::string why = "the audio engine ended while it started; " + done;
+    Failed(why);
+    if (lost) lost(why);
+  }
 }
 
 void EngineKeeper::Watch(std::stop_token stop, AudioEngine& engine, const Lost& lost) {

@@ -5,6 +5,9 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "audio/audio_ring.h"
@@ -165,6 +168,34 @@ TEST_F(AudioEngineTest, CallAudioPutsTheFarSideLeftAndTheNearSideRight) {
   EXPECT_GT(rightNear, 1e6);
   EXPECT_LT(leftNear, leftFar / 1000);
   EXPECT_LT(rightFar, rightNear / 1000);
+}
+
+// An engine that dies after routing but before it reports ready (killed at
+// the wrong moment) leaves the loopback behind like any killed one: the
+// keeper gives it back and says so.
+TEST(AudioEngineFaults, AnEngineEndingBeforeItIsReadyIsGivenBackAndTold) {
+  TempDir folder;
+  WriteFile(folder / "audiotrans",
+            "#!/bin/sh\n"
+            "pactl load-module module-null-sink sink_name=plovander_loopline >/dev/null\n"
+            "pactl set-default-sink plovander_loopline\n"
+            "exit 1\n");
+  std::filesystem::permissions(folder / "audiotrans", std::filesystem::perms::owner_all);
+  std::mutex m;
+  std::condition_variable told;
+  std::string why;
+  EngineKeeper keeper;
+  keeper.Launch(folder.path(), [&](const std::string& w) {
+    std::lock_guard lock(m);
+    why = w;
+    told.notify_all();
+  }, kQuick);
+  std::unique_lock lock(m);
+  ASSERT_TRUE(told.wait_for(lock, 10s, [&] { return !why.empty(); })) << "the keeper said nothing";
+  EXPECT_NE(why.find("ended while it started"), std::string::npos) << why;
+  EXPECT_EQ(CountNamed(Server()->Sinks(), "Speaker (Plovander Loopline)") +
+                static_cast<int>(Server()->DefaultSink().value_or("") == "plovander_loopline"),
+            0);
 }
 
 TEST(AudioEngineFaults, NoEngineProgramOrNoServerIsNotReady) {
